@@ -1,0 +1,57 @@
+#include "UpdateCheck.h"
+
+#include "WebRoutines.h"
+
+#include <QFile>
+
+namespace UpdateCheck {
+
+QString ServerBase() {
+    QString base =
+        qEnvironmentVariable("HOLLIMERE_UPDATE_URL", QStringLiteral(HOLLIMERE_UPDATE_SERVER));
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    return base;
+}
+
+QUrl VersionFileUrl() {
+    const QString base = ServerBase();
+    return base.isEmpty()
+               ? QUrl()
+               : QUrl(base + QStringLiteral("/us/software/qvlGateway/download/revision.dat"));
+}
+
+QString DownloadPageUrl() {
+    return ServerBase() + QStringLiteral("/software/QVL_POP3/download.htm");
+}
+
+std::optional<QString> FetchVersionText(const QString& localCopy) {
+    const QUrl url = VersionFileUrl();
+    if (url.isEmpty())
+        return std::nullopt;
+    QFile::remove(localCopy);
+    if (!WebRoutines::DownloadFile(url, localCopy))
+        return std::nullopt;
+    QFile file(localCopy);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QString text = QString::fromLatin1(file.readAll());
+    if (text.trimmed().isEmpty())
+        return std::nullopt;
+    return text;
+}
+
+bool IsNewerVersion(const QString& text, int major, int minor) {
+    const QStringList parts = text.split(u'.');
+    if (parts.size() < 2 || parts.size() > 5)
+        return false;
+    bool majorOk = false;
+    bool minorOk = false;
+    const double remoteMajor = parts.at(0).trimmed().toDouble(&majorOk);
+    const double remoteMinor = parts.at(1).trimmed().toDouble(&minorOk);
+    if (!majorOk || !minorOk)
+        return false;
+    return remoteMajor > major || (remoteMajor >= major && remoteMinor > minor);
+}
+
+} // namespace UpdateCheck

@@ -1,0 +1,30 @@
+#pragma once
+
+// The maker's version file: where it is, fetching it, and whether it names a newer version.
+
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+namespace UpdateCheck {
+
+inline constexpr int ProgramMajor = HOLLIMERE_VERSION_MAJOR;
+inline constexpr int ProgramMinor = HOLLIMERE_VERSION_MINOR;
+
+// The maker's web server: HOLLIMERE_UPDATE_URL, else the build setting. Empty when
+// neither is set, which turns the check off.
+[[nodiscard]] QString ServerBase();
+[[nodiscard]] QUrl VersionFileUrl();
+[[nodiscard]] QString DownloadPageUrl();
+
+// Replaces `localCopy` with a fresh download of the version file and returns its text;
+// nullopt when the check is off, the download fails or the file is blank.
+[[nodiscard]] std::optional<QString> FetchVersionText(const QString& localCopy);
+
+// Only the first two "."-separated parts count. Text that is not a version (the first
+// two parts not numbers, or more than five parts) is never newer.
+[[nodiscard]] bool IsNewerVersion(const QString& text, int major = ProgramMajor,
+                                  int minor = ProgramMinor);
+
+} // namespace UpdateCheck
