@@ -1,0 +1,134 @@
+#pragma once
+
+// The console's main window: the configuration tree, the action list, toolbar, menus and
+// status bar; it holds the configuration in memory and writes it back to the data file.
+
+#include "ConfigModel.h"
+#include "modService.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+
+class MessageBoxes;
+class QAction;
+class QLabel;
+class QListView;
+class QMenu;
+class QStackedWidget;
+class QStandardItemModel;
+class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+class frmManagement : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The list's views, as stored in the "LVMode" preference.
+    enum ListMode { LargeIcons = 0, SmallIcons = 1, ListOnly = 2, Details = 3 };
+
+    // Roles of the action list's first column.
+    static constexpr int KeyRole = Qt::UserRole + 1;
+    static constexpr int IconNumberRole = Qt::UserRole + 2;
+
+    // `dataFilePath` is where saves go and reloads come from; `config` was loaded from it.
+    frmManagement(Configuration config, QString dataFilePath, ServiceDirectory& directory,
+                  MessageBoxes& boxes, QWidget* parent = nullptr);
+    ~frmManagement() override;
+
+    [[nodiscard]] Configuration& configuration() { return config_; }
+    [[nodiscard]] bool dataChanged() const { return DataChanged_; }
+    // Every dialog's OK calls this; the change watcher writes the file.
+    void setDataChanged() { DataChanged_ = true; }
+
+    [[nodiscard]] int serviceState() const { return ServiceState_; }
+    [[nodiscard]] const QString& itemClicked() const { return strItemClicked_; }
+    [[nodiscard]] bool autoSave() const;
+    [[nodiscard]] ListMode listMode() const { return listMode_; }
+
+    void setFileStatus(const QString& text);
+
+    // Rebuilds the list when the accounts node is selected.
+    void UpdateAccountList();
+
+    // Ends the program at once: nothing saved, no question, no preferences written.
+    void FileExit();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // What the list items, toolbar buttons and menu items lead to.
+    enum class Action {
+        AccountAdd,
+        AccountDelete,
+        AccountProperties,
+        SmtpSettings,
+        StartService,
+        StopService,
+        InstallService,
+        UninstallService,
+        Schedule,
+        QueryMail,
+        UndeliverableMail,
+        InternetCheck,
+        LoggingMode,
+        TimeoutValues,
+        HelpContents,
+        HelpUpdates,
+        HelpSubmitBug,
+        HelpSubmitComment,
+        HelpAbout,
+    };
+
+    void createMenus();
+    void createToolbar();
+    void createViews();
+    void modResource();
+    void readPreferences();
+    void writePreferences() const;
+    void fitToScreen();
+    void applyLayout();
+
+    void BuildConfigTree(const QString& computerName, const QString& computerKey);
+    void BuildItemList(const QString& nodeKey);
+    void addListItem(const QString& key, const QString& name, const QString& comment, int icon,
+                     bool withToolTip);
+
+    void nodeClicked(QTreeWidgetItem* node);
+    void listItemDoubleClicked();
+    void run(Action action);
+    void askInternetCheck();
+
+    void pollService();
+    void changeWatcher();
+    void saveButton();
+    [[nodiscard]] bool saveAndReload();
+    void setListMode(int mode);
+
+    Configuration config_;
+    QString dataFilePath_;
+    MessageBoxes& boxes_;
+    ServicePoll poll_;
+
+    bool DataChanged_ = false;
+    bool exiting_ = false;
+    int ServiceState_ = 0;
+    QString strItemClicked_;
+    ListMode listMode_ = Details;
+
+    QTreeWidget* localTreeView_ = nullptr;
+    QStandardItemModel* items_ = nullptr;
+    QStackedWidget* listStack_ = nullptr;
+    QListView* iconView_ = nullptr;
+    QTreeView* detailView_ = nullptr;
+    std::array<QAction*, 11> toolButtons_{};
+    QMenu* AccountsMenu_ = nullptr;
+    QAction* OptionsAutoSave_ = nullptr;
+    QLabel* servicePanel_ = nullptr;
+    QLabel* filePanel_ = nullptr;
+    QTimer svcTmr_;
+    QTimer tmrUpdate_;
+};

@@ -1,0 +1,91 @@
+#include "ServiceDirectory.h"
+
+#include <QProcess>
+
+namespace {
+
+const QString UnitSuffix = QStringLiteral(".service");
+
+} // namespace
+
+SystemdServiceDirectory::SystemdServiceDirectory(int timeoutMs)
+    : systemctl_(qEnvironmentVariable("HOLLIMERE_SYSTEMCTL", QStringLiteral("systemctl"))),
+      timeoutMs_(timeoutMs) {}
+
+std::optional<QByteArray> SystemdServiceDirectory::run(const QStringList& arguments) const {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(systemctl_, arguments, QIODevice::ReadOnly);
+    if (!process.waitForFinished(timeoutMs_)) {
+        process.kill();
+        process.waitForFinished(timeoutMs_);
+        return std::nullopt;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}
+
+QStringList SystemdServiceDirectory::serviceNames() {
+    const auto output = run({QStringLiteral("list-unit-files"), QStringLiteral("--type=service"),
+                             QStringLiteral("--no-legend"), QStringLiteral("--no-pager"),
+                             QStringLiteral("--plain")});
+    QStringList names;
+    if (!output)
+        return names;
+    for (const QByteArray& line : output->split('\n')) {
+        const QString unit = QString::fromUtf8(line.trimmed().split(' ').value(0));
+        if (unit.endsWith(UnitSuffix))
+            names.append(unit.chopped(UnitSuffix.size()));
+    }
+    return names;
+}
+
+int SystemdServiceDirectory::serviceStatus(const QString& name) {
+    const auto output = run({QStringLiteral("show"), QStringLiteral("--no-pager"),
+                             QStringLiteral("--property=LoadState,ActiveState,FreezerState"),
+                             QStringLiteral("--"), name + UnitSuffix});
+    if (!output)
+        return 0;
+    QString load, active, freezer;
+    for (const QByteArray& line : output->split('\n')) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0)
+            continue;
+        const QByteArray key = line.left(equals);
+        const QString value = QString::fromUtf8(line.mid(equals + 1).trimmed());
+        if (key == "LoadState")
+            load = value;
+        else if (key == "ActiveState")
+            active = value;
+        else if (key == "FreezerState")
+            freezer = value;
+    }
+    return StatusFromUnitState(load, active, freezer);
+}
+
+int SystemdServiceDirectory::StatusFromUnitState(const QString& loadState,
+                                                 const QString& activeState,
+                                                 const QString& freezerState) {
+    if (loadState == QLatin1String("error") || loadState == QLatin1String("bad-setting"))
+        return 8;
+    if (loadState != QLatin1String("loaded"))
+        return 0;
+    // Pausing the service freezes its unit.
+    if (freezerState == QLatin1String("frozen"))
+        return 7;
+    if (freezerState == QLatin1String("freezing"))
+        return 6;
+    if (freezerState == QLatin1String("thawing"))
+        return 5;
+    // A failed unit is not running and can be started again, as a stopped one can.
+    if (activeState == QLatin1String("inactive") || activeState == QLatin1String("failed"))
+        return 1;
+    if (activeState == QLatin1String("activating"))
+        return 2;
+    if (activeState == QLatin1String("deactivating"))
+        return 3;
+    if (activeState == QLatin1String("active") || activeState == QLatin1String("reloading"))
+        return 4;
+    return 0;
+}
