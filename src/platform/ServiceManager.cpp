@@ -1,0 +1,98 @@
+#include "ServiceManager.h"
+
+#include "Systemctl.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <systemd/sd-daemon.h>
+
+namespace ServiceManager {
+
+namespace {
+
+constexpr int SystemctlTimeoutMs = 30000;
+
+// systemd reads "%" as a specifier and splits on blanks unless the word is quoted.
+QString execWord(const QString& path) {
+    QString word = path;
+    word.replace(u'\\', QStringLiteral("\\\\"))
+        .replace(u'"', QStringLiteral("\\\""))
+        .replace(u'%', QStringLiteral("%%"));
+    return word.contains(u' ') || word.contains(u'\t') || word != path ? u'"' + word + u'"' : word;
+}
+
+Result systemctl(const QStringList& arguments) {
+    const SystemctlResult r = RunSystemctl(arguments, SystemctlTimeoutMs);
+    return {r.ok, r.error};
+}
+
+} // namespace
+
+QString UnitDirectory() {
+    return qEnvironmentVariable("HOLLIMERE_UNIT_DIR", QStringLiteral("/etc/systemd/system"));
+}
+
+QString UnitPath() {
+    return QDir(UnitDirectory()).filePath(QLatin1String(ServiceName) + QStringLiteral(".service"));
+}
+
+QString UnitText(const QString& programPath) {
+    return QStringLiteral("[Unit]\n"
+                          "Description=%1 - %2\n"
+                          "Wants=network-online.target\n"
+                          "After=network-online.target\n"
+                          "\n"
+                          "[Service]\n"
+                          "Type=notify\n"
+                          "ExecStart=%3\n"
+                          "\n"
+                          "[Install]\n"
+                          "WantedBy=multi-user.target\n")
+        .arg(QLatin1String(DisplayName), QLatin1String(Description), execWord(programPath));
+}
+
+Result Install(const QString& programPath) {
+    QSaveFile unit(UnitPath());
+    const QByteArray text = UnitText(QFileInfo(programPath).absoluteFilePath()).toUtf8();
+    if (!unit.open(QIODevice::WriteOnly) || unit.write(text) != text.size() || !unit.commit())
+        return {false, QStringLiteral("Cannot write %1: %2").arg(UnitPath(), unit.errorString())};
+    unit.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    if (Result r = systemctl({QStringLiteral("daemon-reload")}); !r)
+        return r;
+    return systemctl({QStringLiteral("enable"), QLatin1String(ServiceName)});
+}
+
+Result Uninstall() {
+    if (!QFile::exists(UnitPath()))
+        return {false, QStringLiteral("%1 is not installed (no %2)")
+                           .arg(QLatin1String(ServiceName), UnitPath())};
+    // Disabling a unit that is not enabled is no reason to keep it.
+    const Result disabled = systemctl({QStringLiteral("disable"), QLatin1String(ServiceName)});
+    if (!QFile::remove(UnitPath()))
+        return {false, QStringLiteral("Cannot remove %1").arg(UnitPath())};
+    if (Result r = systemctl({QStringLiteral("daemon-reload")}); !r)
+        return r;
+    return disabled;
+}
+
+bool UnderServiceManager() {
+    return !qEnvironmentVariableIsEmpty("NOTIFY_SOCKET");
+}
+
+void NotifyReady() {
+    sd_notify(0, "READY=1");
+}
+
+void NotifyStopping() {
+    sd_notify(0, "STOPPING=1");
+}
+
+void NotifyStatus(const QString& status) {
+    sd_notify(0, ("STATUS=" + status.toUtf8()).constData());
+}
+
+} // namespace ServiceManager
