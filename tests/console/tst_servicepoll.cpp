@@ -1,0 +1,163 @@
+#include "FakeServiceDirectory.h"
+#include "ServiceDirectory.h"
+#include "modService.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A stand-in `systemctl` that prints `listing` for list-unit-files and `show` for show.
+QString writeSystemctl(const QTemporaryDir& dir, const QByteArray& listing,
+                       const QByteArray& show) {
+    const QString path = dir.filePath(QStringLiteral("systemctl"));
+    QFile script(path);
+    if (!script.open(QIODevice::WriteOnly))
+        return {};
+    script.write("#!/bin/sh\ncase \"$1\" in\n"
+                 "list-unit-files) cat <<'END'\n" +
+                 listing + "END\n;;\nshow) cat <<'END'\n" + show + "END\n;;\nesac\n");
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+} // namespace
+
+class TestServicePoll : public QObject {
+    Q_OBJECT
+
+private slots:
+    void unitState_data() {
+        QTest::addColumn<QString>("load");
+        QTest::addColumn<QString>("active");
+        QTest::addColumn<QString>("freezer");
+        QTest::addColumn<int>("status");
+        QTest::newRow("stopped") << "loaded"
+                                 << "inactive"
+                                 << "running" << 1;
+        QTest::newRow("failed can be started again") << "loaded"
+                                                     << "failed"
+                                                     << "running" << 1;
+        QTest::newRow("starting") << "loaded"
+                                  << "activating"
+                                  << "running" << 2;
+        QTest::newRow("stopping") << "loaded"
+                                  << "deactivating"
+                                  << "running" << 3;
+        QTest::newRow("running") << "loaded"
+                                 << "active"
+                                 << "running" << 4;
+        QTest::newRow("reloading") << "loaded"
+                                   << "reloading"
+                                   << "running" << 4;
+        QTest::newRow("thawing") << "loaded"
+                                 << "active"
+                                 << "thawing" << 5;
+        QTest::newRow("freezing") << "loaded"
+                                  << "active"
+                                  << "freezing" << 6;
+        QTest::newRow("paused") << "loaded"
+                                << "active"
+                                << "frozen" << 7;
+        QTest::newRow("broken unit file") << "bad-setting"
+                                          << "inactive"
+                                          << "" << 8;
+        QTest::newRow("not found") << "not-found"
+                                   << "inactive"
+                                   << "" << 0;
+        QTest::newRow("unknown state") << "loaded"
+                                       << "maintenance"
+                                       << "running" << 0;
+    }
+    void unitState() {
+        QFETCH(QString, load);
+        QFETCH(QString, active);
+        QFETCH(QString, freezer);
+        QFETCH(int, status);
+        QCOMPARE(SystemdServiceDirectory::StatusFromUnitState(load, active, freezer), status);
+    }
+
+    void systemctlOutputIsParsed() {
+        QTemporaryDir dir;
+        const QString command =
+            writeSystemctl(dir,
+                           "Pop3_QVL.service enabled enabled\n"
+                           "ssh.service enabled enabled\n"
+                           "getty@.service enabled enabled\n"
+                           "tmp.mount static -\n",
+                           "LoadState=loaded\nActiveState=activating\nFreezerState=running\n");
+        qputenv("HOLLIMERE_SYSTEMCTL", command.toLocal8Bit());
+        SystemdServiceDirectory directory;
+        QCOMPARE(directory.serviceNames(), QStringList({"Pop3_QVL", "ssh", "getty@"}));
+        QCOMPARE(directory.serviceStatus(QStringLiteral("Pop3_QVL")), 2);
+    }
+
+    void unreachableManager_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("missing command") << "/nonexistent/systemctl";
+        QTest::newRow("command fails") << "/bin/false";
+    }
+    void unreachableManager() {
+        QFETCH(QString, command);
+        qputenv("HOLLIMERE_SYSTEMCTL", command.toLocal8Bit());
+        SystemdServiceDirectory directory;
+        QVERIFY(directory.serviceNames().isEmpty());
+        QCOMPARE(directory.serviceStatus(QStringLiteral("Pop3_QVL")), 0);
+    }
+
+    void hungManagerIsCutOff() {
+        QTemporaryDir dir;
+        QFile script(dir.filePath(QStringLiteral("systemctl")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nexec sleep 30\n");
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        script.close();
+        qputenv("HOLLIMERE_SYSTEMCTL", script.fileName().toLocal8Bit());
+        SystemdServiceDirectory directory(200);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(directory.serviceNames().isEmpty());
+        QVERIFY2(clock.elapsed() < 5000, "a hung systemctl must not block the console");
+    }
+
+    void pollState_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("state");
+        QTest::newRow("not installed") << "" << 0 << 0;
+        QTest::newRow("other letter case is not ours") << "pop3_qvl" << 4 << 0;
+        QTest::newRow("stopped") << "Pop3_QVL" << 1 << 1;
+        QTest::newRow("start pending") << "Pop3_QVL" << 2 << 2;
+        QTest::newRow("running") << "Pop3_QVL" << 4 << 2;
+        QTest::newRow("paused") << "Pop3_QVL" << 7 << 2;
+    }
+    void pollState() {
+        QFETCH(QString, name);
+        QFETCH(int, status);
+        QFETCH(int, state);
+        FakeServiceDirectory directory;
+        directory.setService(QStringLiteral("sshd"), 4);
+        if (!name.isEmpty())
+            directory.setService(name, status);
+        ServicePoll poll(directory);
+        QCOMPARE(poll.poll(), state);
+    }
+
+    void unreadableStatusKeepsLastText() {
+        FakeServiceDirectory directory;
+        directory.setService(modService::ServiceName, 1);
+        ServicePoll poll(directory);
+        QCOMPARE(poll.poll(), 1);
+        directory.setService(modService::ServiceName, 0);
+        QCOMPARE(poll.poll(), 1);
+        QCOMPARE(poll.svcStatusText(), QStringLiteral("Stopped"));
+        directory.setService(modService::ServiceName, 7);
+        QCOMPARE(poll.poll(), 2);
+        QCOMPARE(poll.svcStatusText(), QStringLiteral("Paused"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServicePoll)
+#include "tst_servicepoll.moc"
