@@ -153,6 +153,9 @@ private slots:
         QCOMPARE(toolButtons().size(), 11);
         QCOMPARE(toolButtons().value(0)->toolTip(), QStringLiteral("Save Changes"));
         QCOMPARE(toolButtons().value(10)->toolTip(), QStringLiteral("Help"));
+        // Blank pictures would mean the SVG image plugin is missing.
+        for (QAction* button : toolButtons())
+            QVERIFY(!button->icon().pixmap(24).isNull());
     }
 
     void stringTable_data() {
