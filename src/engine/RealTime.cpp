@@ -1,0 +1,28 @@
+#include "RealTime.h"
+
+RealTime::RealTime(int secondMs, QObject* parent)
+    : QObject(parent), secondMs_(secondMs > 0 ? secondMs : 1000) {}
+
+void RealTime::advance() {
+    // Wraps at the 32-bit limit instead of overflowing.
+    count_.store(static_cast<qint32>(static_cast<quint32>(count_.load()) + 1U));
+    emit changed();
+}
+
+void RealTime::set(qint32 value) {
+    count_.store(value);
+    emit changed();
+}
+
+int RealTime::SecondMsFromEnvironment() {
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("HOLLIMERE_SECOND_MS", &ok);
+    return ok && ms > 0 ? ms : 1000;
+}
+
+RealTimer::RealTimer(RealTime& clock) {
+    timer_.setInterval(clock.secondMs());
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, &clock, &RealTime::advance);
+    timer_.start();
+}

@@ -1,0 +1,165 @@
+#include "ScriptedServer.h"
+
+#include <QFile>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+
+QByteArray WithoutLineEnd(QByteArray line) {
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+} // namespace
+
+ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
+    connect(&server_, &QTcpServer::newConnection, this, &ScriptedServer::accept);
+    if (!server_.listen(QHostAddress::LocalHost, 0))
+        qFatal("ScriptedServer: cannot listen on 127.0.0.1: %s", qPrintable(server_.errorString()));
+}
+
+ScriptedServer::~ScriptedServer() {
+    for (const auto& c : connections_) {
+        if (c->socket)
+            c->socket->abort();
+    }
+}
+
+ScriptedServer& ScriptedServer::add(Step step) {
+    steps_.push_back(std::move(step));
+    return *this;
+}
+
+ScriptedServer& ScriptedServer::expect(const QByteArray& line) {
+    return add({Step::Expect, line});
+}
+
+ScriptedServer& ScriptedServer::expectPrefix(const QByteArray& prefix) {
+    return add({Step::ExpectPrefix, prefix});
+}
+
+ScriptedServer& ScriptedServer::expectMessage() {
+    return add({Step::ExpectMessage, {}});
+}
+
+ScriptedServer& ScriptedServer::reply(const QByteArray& line) {
+    return add({Step::Send, line + "\r\n"});
+}
+
+ScriptedServer& ScriptedServer::send(const QByteArray& bytes) {
+    return add({Step::Send, bytes});
+}
+
+ScriptedServer& ScriptedServer::sendFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("ScriptedServer: cannot read %s", qPrintable(path));
+    return send(file.readAll());
+}
+
+ScriptedServer& ScriptedServer::sendPieces(const QList<QByteArray>& pieces, int pauseMs) {
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            pause(pauseMs);
+        send(pieces[i]);
+    }
+    return *this;
+}
+
+ScriptedServer& ScriptedServer::pause(int ms) {
+    return add({Step::Pause, {}, ms});
+}
+
+ScriptedServer& ScriptedServer::close() {
+    return add({Step::Close, {}});
+}
+
+bool ScriptedServer::finished() const {
+    return !connections_.empty() &&
+           connections_.back()->step >= static_cast<qsizetype>(steps_.size());
+}
+
+void ScriptedServer::accept() {
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        connections_.push_back(std::make_unique<Connection>());
+        Connection* c = connections_.back().get();
+        c->socket = socket;
+        connect(socket, &QTcpSocket::readyRead, this, [this, c] { read(*c); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        play(*c);
+    }
+}
+
+void ScriptedServer::read(Connection& c) {
+    const qsizetype scanned = c.received.size();
+    c.received += c.socket->readAll();
+    qsizetype start = 0;
+    for (qsizetype eol = c.received.indexOf('\n', scanned); eol >= 0;
+         eol = c.received.indexOf('\n', start)) {
+        const QByteArray line = c.received.sliced(start, eol + 1 - start);
+        start = eol + 1;
+        lines_.append(WithoutLineEnd(line));
+        c.pending.append(line);
+    }
+    c.received.remove(0, start);
+    play(c);
+}
+
+bool ScriptedServer::takeLine(Connection& c, const Step& step) {
+    while (!c.pending.isEmpty()) {
+        const QByteArray raw = c.pending.takeFirst();
+        const QByteArray line = WithoutLineEnd(raw);
+        if (step.kind == Step::ExpectMessage) {
+            c.message += raw;
+            if (line != ".")
+                continue;
+            messages_.append(std::exchange(c.message, {}));
+            return true;
+        }
+        const bool match =
+            step.kind == Step::Expect ? line == step.bytes : line.startsWith(step.bytes);
+        if (!match) {
+            mismatches_.append(QStringLiteral("expected %1\"%2\", got \"%3\"")
+                                   .arg(step.kind == Step::Expect ? "" : "a line starting ",
+                                        QString::fromLatin1(step.bytes),
+                                        QString::fromLatin1(line)));
+            c.step = static_cast<qsizetype>(steps_.size());
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+void ScriptedServer::play(Connection& c) {
+    while (!c.pausing && c.socket && c.step < static_cast<qsizetype>(steps_.size())) {
+        const Step& step = steps_[static_cast<size_t>(c.step)];
+        switch (step.kind) {
+        case Step::Expect:
+        case Step::ExpectPrefix:
+        case Step::ExpectMessage:
+            if (!takeLine(c, step))
+                return;
+            break;
+        case Step::Send:
+            c.socket->write(step.bytes);
+            c.socket->flush();
+            break;
+        case Step::Pause:
+            c.pausing = true;
+            QTimer::singleShot(step.ms, this, [this, &c] {
+                c.pausing = false;
+                play(c);
+            });
+            ++c.step;
+            return;
+        case Step::Close:
+            c.socket->disconnectFromHost();
+            ++c.step;
+            return;
+        }
+        ++c.step;
+    }
+}

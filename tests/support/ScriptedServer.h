@@ -1,0 +1,85 @@
+#pragma once
+
+// A POP3 or SMTP server that plays a scenario on 127.0.0.1 and records what the client
+// says. Every connection plays the scenario from its start; after the last step the
+// server stays silent, keeps the connection open and goes on recording. It runs on the
+// event loop of the thread that created it.
+//
+//     ScriptedServer pop;
+//     pop.reply("+OK ready").expect("USER bob").reply("+OK").expectPrefix("PASS ")
+//         .sendPieces({"-ERR wro", "ng password\r\n"}, 50).close();
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTcpServer>
+#include <memory>
+#include <vector>
+
+class QTcpSocket;
+
+class ScriptedServer : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ScriptedServer(QObject* parent = nullptr);
+    ~ScriptedServer() override;
+
+    [[nodiscard]] quint16 port() const { return server_.serverPort(); }
+
+    // The next client line must be exactly this (without its CR LF).
+    ScriptedServer& expect(const QByteArray& line);
+    ScriptedServer& expectPrefix(const QByteArray& prefix);
+    // Takes client lines up to and including a line holding only "."; see messages().
+    ScriptedServer& expectMessage();
+    // Sends the line followed by CR LF.
+    ScriptedServer& reply(const QByteArray& line);
+    // Sends the bytes exactly as given: a message, or part of a reply.
+    ScriptedServer& send(const QByteArray& bytes);
+    ScriptedServer& sendFile(const QString& path);
+    // Sends the pieces one by one with a pause between them.
+    ScriptedServer& sendPieces(const QList<QByteArray>& pieces, int pauseMs);
+    ScriptedServer& pause(int ms);
+    ScriptedServer& close();
+
+    // Every line the clients sent, without line ends, in order of arrival.
+    [[nodiscard]] QList<QByteArray> lines() const { return lines_; }
+    // The texts taken by expectMessage(), exactly as sent, final "." line included.
+    [[nodiscard]] QList<QByteArray> messages() const { return messages_; }
+    // Lines that did not match what the scenario expected; it stops playing there.
+    [[nodiscard]] QStringList mismatches() const { return mismatches_; }
+    [[nodiscard]] int connections() const { return static_cast<int>(connections_.size()); }
+    // Whether the latest connection has played every step.
+    [[nodiscard]] bool finished() const;
+
+private:
+    struct Step {
+        enum Kind { Expect, ExpectPrefix, ExpectMessage, Send, Pause, Close } kind;
+        QByteArray bytes;
+        int ms = 0;
+    };
+    struct Connection {
+        QPointer<QTcpSocket> socket;
+        QByteArray received;       // not yet a whole line
+        QList<QByteArray> pending; // whole lines, line end included, not yet taken
+        QByteArray message;
+        qsizetype step = 0;
+        bool pausing = false;
+    };
+
+    ScriptedServer& add(Step step);
+    void accept();
+    void read(Connection& c);
+    void play(Connection& c);
+    // False when the step must wait for more client lines.
+    bool takeLine(Connection& c, const Step& step);
+
+    QTcpServer server_;
+    std::vector<Step> steps_;
+    std::vector<std::unique_ptr<Connection>> connections_;
+    QList<QByteArray> lines_;
+    QList<QByteArray> messages_;
+    QStringList mismatches_;
+};
