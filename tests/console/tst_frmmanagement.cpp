@@ -410,7 +410,7 @@ private slots:
         QTest::newRow("other letter case") << "pop3_qvl" << 4 << "Service Status: Not Installed";
         QTest::newRow("stopped") << "Pop3_QVL" << 1 << "Service Status: Offline";
         QTest::newRow("start pending") << "Pop3_QVL" << 2 << "Service Status: Online";
-        QTest::newRow("running") << "Pop3_QVL" << 4 << "Service Status: Online";
+        QTest::newRow("paused") << "Pop3_QVL" << 7 << "Service Status: Online";
     }
     void servicePanel() {
         QFETCH(QString, name);

@@ -9,18 +9,14 @@
 
 namespace {
 
-// A stand-in `systemctl` that prints `listing` for list-unit-files and `show` for show.
-QString writeSystemctl(const QTemporaryDir& dir, const QByteArray& listing,
-                       const QByteArray& show) {
-    const QString path = dir.filePath(QStringLiteral("systemctl"));
-    QFile script(path);
+// An executable shell script named `systemctl` in `dir`.
+QString writeSystemctl(const QTemporaryDir& dir, const QByteArray& body) {
+    QFile script(dir.filePath(QStringLiteral("systemctl")));
     if (!script.open(QIODevice::WriteOnly))
         return {};
-    script.write("#!/bin/sh\ncase \"$1\" in\n"
-                 "list-unit-files) cat <<'END'\n" +
-                 listing + "END\n;;\nshow) cat <<'END'\n" + show + "END\n;;\nesac\n");
+    script.write("#!/bin/sh\n" + body);
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
+    return script.fileName();
 }
 
 } // namespace
@@ -81,13 +77,18 @@ private slots:
 
     void systemctlOutputIsParsed() {
         QTemporaryDir dir;
-        const QString command =
-            writeSystemctl(dir,
-                           "Pop3_QVL.service enabled enabled\n"
-                           "ssh.service enabled enabled\n"
-                           "getty@.service enabled enabled\n"
-                           "tmp.mount static -\n",
-                           "LoadState=loaded\nActiveState=activating\nFreezerState=running\n");
+        const QString command = writeSystemctl(dir, "case \"$1\" in\n"
+                                                    "list-unit-files) cat <<'END'\n"
+                                                    "Pop3_QVL.service enabled enabled\n"
+                                                    "ssh.service enabled enabled\n"
+                                                    "getty@.service enabled enabled\n"
+                                                    "tmp.mount static -\n"
+                                                    "END\n;;\n"
+                                                    "show) cat <<'END'\n"
+                                                    "LoadState=loaded\n"
+                                                    "ActiveState=activating\n"
+                                                    "FreezerState=running\n"
+                                                    "END\n;;\nesac\n");
         qputenv("HOLLIMERE_SYSTEMCTL", command.toLocal8Bit());
         SystemdServiceDirectory directory;
         QCOMPARE(directory.serviceNames(), QStringList({"Pop3_QVL", "ssh", "getty@"}));
@@ -109,40 +110,12 @@ private slots:
 
     void hungManagerIsCutOff() {
         QTemporaryDir dir;
-        QFile script(dir.filePath(QStringLiteral("systemctl")));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nexec sleep 30\n");
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        script.close();
-        qputenv("HOLLIMERE_SYSTEMCTL", script.fileName().toLocal8Bit());
+        qputenv("HOLLIMERE_SYSTEMCTL", writeSystemctl(dir, "exec sleep 30\n").toLocal8Bit());
         SystemdServiceDirectory directory(200);
         QElapsedTimer clock;
         clock.start();
         QVERIFY(directory.serviceNames().isEmpty());
         QVERIFY2(clock.elapsed() < 5000, "a hung systemctl must not block the console");
-    }
-
-    void pollState_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("state");
-        QTest::newRow("not installed") << "" << 0 << 0;
-        QTest::newRow("other letter case is not ours") << "pop3_qvl" << 4 << 0;
-        QTest::newRow("stopped") << "Pop3_QVL" << 1 << 1;
-        QTest::newRow("start pending") << "Pop3_QVL" << 2 << 2;
-        QTest::newRow("running") << "Pop3_QVL" << 4 << 2;
-        QTest::newRow("paused") << "Pop3_QVL" << 7 << 2;
-    }
-    void pollState() {
-        QFETCH(QString, name);
-        QFETCH(int, status);
-        QFETCH(int, state);
-        FakeServiceDirectory directory;
-        directory.setService(QStringLiteral("sshd"), 4);
-        if (!name.isEmpty())
-            directory.setService(name, status);
-        ServicePoll poll(directory);
-        QCOMPARE(poll.poll(), state);
     }
 
     void unreadableStatusKeepsLastText() {
