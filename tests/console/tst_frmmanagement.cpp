@@ -153,9 +153,26 @@ private slots:
         QCOMPARE(toolButtons().size(), 11);
         QCOMPARE(toolButtons().value(0)->toolTip(), QStringLiteral("Save Changes"));
         QCOMPARE(toolButtons().value(10)->toolTip(), QStringLiteral("Help"));
-        // Blank pictures would mean the SVG image plugin is missing.
-        for (QAction* button : toolButtons())
+        for (int position = 1; position <= 11; ++position) {
+            QAction* button = toolButtons().value(position - 1);
+            QCOMPARE(button->isEnabled(), position > 4);
+            // A blank picture would mean the SVG image plugin is missing.
             QVERIFY(!button->icon().pixmap(24).isNull());
+        }
+    }
+
+    void layoutFollowsTheWindow() {
+        open();
+        window_->resize(900, 600);
+        const QWidget* inner = window_->centralWidget();
+        const auto* tree = window_->findChild<QTreeWidget*>(QStringLiteral("localTreeView"));
+        const auto* list = window_->findChild<QStackedWidget*>(QStringLiteral("localListView"));
+        QTRY_COMPARE(tree->width(), inner->width() / 3);
+        QCOMPARE(tree->height(), inner->height());
+        QCOMPARE(list->geometry(),
+                 QRect(tree->width(), 0, inner->width() - tree->width(), inner->height()));
+        QCOMPARE(window_->findChild<QTreeView*>(QStringLiteral("detailView"))->columnWidth(0),
+                 list->width() / 3);
     }
 
     void stringTable_data() {

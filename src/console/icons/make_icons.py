@@ -11,7 +11,7 @@ BLUE, DARK, GREEN, RED, AMBER, GREY, WHITE = (
 
 
 def envelope(x=4, y=8, w=24, h=17, fill=BLUE):
-    return (f'<rect x="{x}" y="{y}" width="{w}" height="{h}" rx="2.5" fill="{fill}"/>'
+    return (f'<rect x="{x}" y="{y}" width="{w}" height="{h}" rx="2.5" fill="{fill}" stroke="{DARK}"/>'
             f'<path d="M{x + 1.5} {y + 2} L{x + w / 2} {y + h * 0.6} L{x + w - 1.5} {y + 2}" '
             f'fill="none" stroke="{WHITE}" stroke-width="2" stroke-linejoin="round"/>')
 
