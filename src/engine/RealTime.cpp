@@ -14,12 +14,6 @@ void RealTime::set(qint32 value) {
     emit changed();
 }
 
-int RealTime::SecondMsFromEnvironment() {
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("HOLLIMERE_SECOND_MS", &ok);
-    return ok && ms > 0 ? ms : 1000;
-}
-
 RealTimer::RealTimer(RealTime& clock) {
     timer_.setInterval(clock.secondMs());
     timer_.setTimerType(Qt::PreciseTimer);

@@ -21,9 +21,6 @@ public:
     // The mail cycle sets the counter back to 0 at its end.
     void set(qint32 value);
 
-    // HOLLIMERE_SECOND_MS when it holds a positive whole number, else 1000.
-    [[nodiscard]] static int SecondMsFromEnvironment();
-
 signals:
     // Emitted on every change. A thread that waits gets it as an event, which wakes it.
     void changed();

@@ -97,7 +97,7 @@ void SessionSlot::onPOPData(const QByteArray& piece, qint64 bytes) {
                 MessagePieces.resize(PieceCount + 1);
             MessagePieces[PieceCount] = piece;
             ++PieceCount;
-            ReceivedBytes += static_cast<qint32>(bytes);
+            ReceivedBytes += bytes;
             return;
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("7 Out of memory");

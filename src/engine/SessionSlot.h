@@ -38,7 +38,7 @@ public:
     bool CaptureMode = false;
     QList<QByteArray> MessagePieces;
     qint32 PieceCount = 0;
-    qint32 ReceivedBytes = 0;
+    qint64 ReceivedBytes = 0; // 64-bit: a large download must not overflow it
     qint32 LastReceiveTime = 0;
     qint32 SendStartTime = 0;
     bool SendComplete = false;

@@ -124,6 +124,17 @@ private slots:
         QVERIFY(!p.FieldMissing);
     }
 
+    void moreRecipientsThanTheListHolds() {
+        QByteArray to = "To: ";
+        for (int i = 0; i <= SessionSlot::MaxRecipients; ++i)
+            to += "<u" + QByteArray::number(i) + "@example.com>, ";
+        RealTime clock;
+        SessionSlot slot(clock);
+        slot.Settings = Settings();
+        slot.MessagePieces = {Download({to, "Subject: many"})};
+        QCOMPARE(Prepare(slot, DomainAccount()), std::nullopt);
+    }
+
     void envelopeSender_data() {
         QTest::addColumn<QByteArray>("download");
         QTest::addColumn<QString>("sendToPostmaster");
