@@ -34,7 +34,6 @@ public:
 class QtMessageBoxes : public MessageBoxes {
 public:
     explicit QtMessageBoxes(QWidget* parent = nullptr) : parent_(parent) {}
-    void setParent(QWidget* parent) { parent_ = parent; }
     MsgBox::Button show(const MsgBox::Request& request) override;
 
 private:

@@ -5,7 +5,6 @@
 #include "ReadRules.h"
 #include "StringTable.h"
 
-#include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -21,6 +20,8 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
+
+#include <functional>
 
 namespace {
 

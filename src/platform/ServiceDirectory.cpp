@@ -1,6 +1,6 @@
 #include "ServiceDirectory.h"
 
-#include <QProcess>
+#include "Systemctl.h"
 
 namespace {
 
@@ -8,32 +8,17 @@ const QString UnitSuffix = QStringLiteral(".service");
 
 } // namespace
 
-SystemdServiceDirectory::SystemdServiceDirectory(int timeoutMs)
-    : systemctl_(qEnvironmentVariable("HOLLIMERE_SYSTEMCTL", QStringLiteral("systemctl"))),
-      timeoutMs_(timeoutMs) {}
-
-std::optional<QByteArray> SystemdServiceDirectory::run(const QStringList& arguments) const {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(systemctl_, arguments, QIODevice::ReadOnly);
-    if (!process.waitForFinished(timeoutMs_)) {
-        process.kill();
-        process.waitForFinished(timeoutMs_);
-        return std::nullopt;
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return std::nullopt;
-    return process.readAllStandardOutput();
-}
+SystemdServiceDirectory::SystemdServiceDirectory(int timeoutMs) : timeoutMs_(timeoutMs) {}
 
 QStringList SystemdServiceDirectory::serviceNames() {
-    const auto output = run({QStringLiteral("list-unit-files"), QStringLiteral("--type=service"),
-                             QStringLiteral("--no-legend"), QStringLiteral("--no-pager"),
-                             QStringLiteral("--plain")});
+    const SystemctlResult listed = RunSystemctl(
+        {QStringLiteral("list-unit-files"), QStringLiteral("--type=service"),
+         QStringLiteral("--no-legend"), QStringLiteral("--no-pager"), QStringLiteral("--plain")},
+        timeoutMs_);
     QStringList names;
-    if (!output)
+    if (!listed.ok)
         return names;
-    for (const QByteArray& line : output->split('\n')) {
+    for (const QByteArray& line : listed.output.split('\n')) {
         const QString unit = QString::fromUtf8(line.trimmed().split(' ').value(0));
         if (unit.endsWith(UnitSuffix))
             names.append(unit.chopped(UnitSuffix.size()));
@@ -42,13 +27,15 @@ QStringList SystemdServiceDirectory::serviceNames() {
 }
 
 int SystemdServiceDirectory::serviceStatus(const QString& name) {
-    const auto output = run({QStringLiteral("show"), QStringLiteral("--no-pager"),
-                             QStringLiteral("--property=LoadState,ActiveState,FreezerState"),
-                             QStringLiteral("--"), name + UnitSuffix});
-    if (!output)
+    const SystemctlResult shown =
+        RunSystemctl({QStringLiteral("show"), QStringLiteral("--no-pager"),
+                      QStringLiteral("--property=LoadState,ActiveState,FreezerState"),
+                      QStringLiteral("--"), name + UnitSuffix},
+                     timeoutMs_);
+    if (!shown.ok)
         return 0;
     QString load, active, freezer;
-    for (const QByteArray& line : output->split('\n')) {
+    for (const QByteArray& line : shown.output.split('\n')) {
         const qsizetype equals = line.indexOf('=');
         if (equals < 0)
             continue;

@@ -5,8 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
 class ServiceDirectory {
 public:
     virtual ~ServiceDirectory() = default;
@@ -35,8 +33,5 @@ public:
                                                  const QString& freezerState);
 
 private:
-    [[nodiscard]] std::optional<QByteArray> run(const QStringList& arguments) const;
-
-    QString systemctl_;
     int timeoutMs_;
 };
