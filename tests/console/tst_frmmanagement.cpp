@@ -149,6 +149,7 @@ private slots:
             titles.append(action->text());
         QCOMPARE(titles, QStringList({"&File", "&Accounts", "&View", "Op&tions", "&Help"}));
         QCOMPARE(menu("FileMenu")->actions().value(0)->text(), QStringLiteral("E&xit"));
+        QVERIFY(!menu("AccountsMenu")->isEnabled());
         QCOMPARE(panel("filePanel"), QStringLiteral("File Status: "));
         QCOMPARE(toolButtons().size(), 11);
         QCOMPARE(toolButtons().value(0)->toolTip(), QStringLiteral("Save Changes"));
@@ -427,6 +428,7 @@ private slots:
         QTest::newRow("other letter case") << "pop3_qvl" << 4 << "Service Status: Not Installed";
         QTest::newRow("stopped") << "Pop3_QVL" << 1 << "Service Status: Offline";
         QTest::newRow("start pending") << "Pop3_QVL" << 2 << "Service Status: Online";
+        QTest::newRow("running") << "Pop3_QVL" << 4 << "Service Status: Online";
         QTest::newRow("paused") << "Pop3_QVL" << 7 << "Service Status: Online";
     }
     void servicePanel() {
