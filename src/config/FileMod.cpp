@@ -21,7 +21,6 @@ namespace FileMod {
 namespace {
 
 constexpr int KeyRecord = 1010;
-constexpr int KeyLength = 64;
 
 // Records of account slot n are Base + n + 1.
 enum AccountBase : int {
@@ -292,6 +291,24 @@ FileResult loadFile(Configuration& config, const QString& path, KeyPolicy policy
     return {true, {}};
 }
 
+// Why `value` does not fit a record with `room` bytes beside the key; empty when it fits,
+// and then `bytes` holds it.
+QString storeProblem(const QString& value, qsizetype room, QByteArray& bytes) {
+    char32_t bad = 0;
+    const auto ansi = Ansi::ToAnsi(value, &bad);
+    if (!ansi)
+        return QStringLiteral("holds the character %1, which the data file cannot store")
+            .arg(Ansi::CodePointName(bad));
+    if (ansi->contains('\0'))
+        return QStringLiteral("holds a NUL character, which the data file cannot store");
+    if (ansi->size() > room)
+        return QStringLiteral("is %1 characters long; at most %2 fit in the data file")
+            .arg(ansi->size())
+            .arg(room);
+    bytes = *ansi;
+    return {};
+}
+
 struct SaveError {
     QString description;
 };
@@ -301,24 +318,11 @@ public:
     Writer(RecordImage& image, QByteArray key) : image_(image), key_(std::move(key)) {}
 
     void text(int record, const QString& value, const QString& field) {
-        char32_t bad = 0;
-        const auto bytes = Ansi::ToAnsi(value, &bad);
-        if (!bytes)
-            throw SaveError{
-                QStringLiteral("%1 holds the character %2, which the data file cannot store")
-                    .arg(field, Ansi::CodePointName(bad))};
-        if (bytes->contains('\0'))
-            throw SaveError{
-                QStringLiteral("%1 holds a NUL character, which the data file cannot store")
-                    .arg(field)};
-        const qsizetype room = MaxRecordText - key_.size();
-        if (bytes->size() > room)
-            throw SaveError{
-                QStringLiteral("%1 is %2 characters long; at most %3 fit in the data file")
-                    .arg(field)
-                    .arg(bytes->size())
-                    .arg(room)};
-        image_.put(record, SecurityMod::Scramble(*bytes, key_));
+        QByteArray bytes;
+        if (const QString problem = storeProblem(value, MaxRecordText - key_.size(), bytes);
+            !problem.isEmpty())
+            throw SaveError{field + u' ' + problem};
+        image_.put(record, SecurityMod::Scramble(bytes, key_));
     }
 
     void flag(int record, bool value, const QString& field) {
@@ -395,6 +399,16 @@ RecordImage buildImage(const Configuration& config) {
 }
 
 } // namespace
+
+QString TypedValueProblem(const QString& value) {
+    for (const QChar c : value) {
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("holds a control character (%1)")
+                .arg(Ansi::CodePointName(c.unicode()));
+    }
+    QByteArray bytes;
+    return storeProblem(value, MaxValueLength, bytes);
+}
 
 QString DataFilePath(const QString& folder, const QString& baseName) {
     return QDir(folder).filePath(baseName.toUpper() + QStringLiteral(".ini"));

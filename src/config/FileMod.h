@@ -11,6 +11,9 @@ namespace FileMod {
 
 inline constexpr int RecordSize = 128;
 inline constexpr int MaxRecordText = RecordSize - 2;
+inline constexpr int KeyLength = 64;
+// What a value may hold beside the file's key.
+inline constexpr int MaxValueLength = MaxRecordText - KeyLength;
 
 // What a load does when the file has no usable key.
 enum class KeyPolicy {
@@ -24,6 +27,11 @@ struct FileResult {
 
     explicit operator bool() const { return ok; }
 };
+
+// Why a value typed into the console cannot go into the data file (no Windows-1252 byte,
+// a control character, longer than MaxValueLength), as words that follow the field's
+// name; empty when it can.
+[[nodiscard]] QString TypedValueProblem(const QString& value);
 
 // `folder`/`BASENAME`.ini, the base name in upper case.
 [[nodiscard]] QString DataFilePath(const QString& folder,

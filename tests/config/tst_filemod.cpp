@@ -545,6 +545,28 @@ private slots:
         }
     }
 
+    void typedValues_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("problem"); // a word of the reason; empty: accepted
+        QTest::newRow("62 characters") << QString(62, u'x') << QString();
+        QTest::newRow("Windows-1252 letters")
+            << QStringLiteral("J\u00fcrgen \u20ac\u2013") << QString();
+        QTest::newRow("blanks kept") << QStringLiteral("  a  ") << QString();
+        QTest::newRow("63 characters") << QString(63, u'x') << QStringLiteral("62");
+        QTest::newRow("tab") << QStringLiteral("a\tb") << QStringLiteral("control");
+        QTest::newRow("line feed")
+            << QStringLiteral("a\r\nRCPT TO:<x>") << QStringLiteral("control");
+        QTest::newRow("unassigned byte") << QStringLiteral("\u0081") << QStringLiteral("control");
+        QTest::newRow("greek") << QStringLiteral("\u03a9") << QStringLiteral("U+03A9");
+    }
+    void typedValues() {
+        QFETCH(QString, value);
+        QFETCH(QString, problem);
+        const QString found = TypedValueProblem(value);
+        QCOMPARE(found.isEmpty(), problem.isEmpty());
+        QVERIFY2(found.contains(problem), qPrintable(found));
+    }
+
     void saveWithoutKeyIsRefused() {
         Configuration cfg = sampleConfig();
         cfg.Settings.FileKey = QStringLiteral("  ");
