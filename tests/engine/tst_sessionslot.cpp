@@ -187,8 +187,9 @@ private slots:
         QVERIFY(Connect(slot, Protocol::POP, server));
         clock.set(100);
         // The cycle's end sets the counter back three seconds into the wait.
-        connect(&clock, &RealTime::changed, this, [&clock] {
-            if (clock.now() == 103)
+        bool setBack = false;
+        connect(&clock, &RealTime::changed, this, [&clock, &setBack] {
+            if (clock.now() == 103 && !std::exchange(setBack, true))
                 clock.set(0);
         });
 
@@ -450,7 +451,13 @@ private slots:
         QVERIFY(!slot0.busy() && !slot1.busy());
     }
 
+    void stopEndsAWaitAtOnce_data() {
+        QTest::addColumn<bool>("destroy");
+        QTest::newRow("stop requested") << false;
+        QTest::newRow("worker destroyed") << true;
+    }
     void stopEndsAWaitAtOnce() {
+        QFETCH(bool, destroy);
         // Real seconds: without the stop, this wait would last half a minute.
         RealTime clock;
         RealTimer timer(clock);
@@ -466,9 +473,13 @@ private slots:
         QTest::qWait(50);
         QElapsedTimer elapsed;
         elapsed.start();
-        worker->requestStop();
-        QVERIFY(finished.wait(5000));
-        QCOMPARE(finished.first().first().toBool(), false);
+        if (destroy) {
+            worker.reset();
+        } else {
+            worker->requestStop();
+            QVERIFY(finished.wait(5000));
+            QCOMPARE(finished.first().first().toBool(), false);
+        }
         QVERIFY(elapsed.elapsed() < 900);
     }
 };
