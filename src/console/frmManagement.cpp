@@ -4,6 +4,10 @@
 #include "MessageBoxes.h"
 #include "ReadRules.h"
 #include "StringTable.h"
+#include "frmLogMode.h"
+#include "frmSchedule.h"
+#include "frmTimeOut.h"
+#include "frmUndeliverable.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -25,13 +29,7 @@
 
 namespace {
 
-const QString GlobalComment = QStringLiteral("Global ISP Mail Host/Automatic");
 const QString ComputerKey = QStringLiteral("C1");
-constexpr int LastListedAccount = 100;
-
-QIcon icon(const char* group, int number) {
-    return QIcon(QStringLiteral(":/icons/%1/%2.svg").arg(QLatin1String(group)).arg(number));
-}
 
 QString fileStatus(int word) {
     return LoadResString(217) + LoadResString(word);
@@ -48,6 +46,10 @@ QSettings preferences() {
 }
 
 } // namespace
+
+QIcon ConsoleIcon(const char* group, int number) {
+    return QIcon(QStringLiteral(":/icons/%1/%2.svg").arg(QLatin1String(group)).arg(number));
+}
 
 // The icons sit in this static library, which the linker would otherwise leave out.
 static void initResources() {
@@ -78,7 +80,11 @@ frmManagement::frmManagement(Configuration config, QString dataFilePath,
     tmrUpdate_.start();
 }
 
-frmManagement::~frmManagement() = default;
+frmManagement::~frmManagement() {
+    // The dialogs are windows of their own and refer to this one.
+    for (const QPointer<QDialog>& dialog : std::as_const(dialogs_))
+        delete dialog.data();
+}
 
 void frmManagement::createMenus() {
     auto add = [this](QMenu* menu, const QString& caption, Action action) {
@@ -182,7 +188,7 @@ void frmManagement::createToolbar() {
         // Groups: saving, accounts, service, views, help.
         if (position == 2 || position == 5 || position == 7 || position == 11)
             bar->addSeparator();
-        QAction* button = bar->addAction(icon("toolbar", position), tr(buttons[i].toolTip));
+        QAction* button = bar->addAction(ConsoleIcon("toolbar", position), tr(buttons[i].toolTip));
         button->setToolTip(tr(buttons[i].toolTip));
         connect(button, &QAction::triggered, this, buttons[i].action);
         toolButtons_[i] = button;
@@ -316,7 +322,7 @@ void frmManagement::BuildConfigTree(const QString& computerName, const QString& 
     auto node = [](QTreeWidgetItem* item, const QString& key, const QString& text, int image) {
         item->setText(0, text);
         item->setData(0, KeyRole, key);
-        item->setIcon(0, icon("tree", image));
+        item->setIcon(0, ConsoleIcon("tree", image));
         return item;
     };
     QTreeWidgetItem* root = node(new QTreeWidgetItem(localTreeView_), QStringLiteral("R"),
@@ -333,7 +339,7 @@ void frmManagement::BuildConfigTree(const QString& computerName, const QString& 
 
 void frmManagement::addListItem(const QString& key, const QString& name, const QString& comment,
                                 int iconNumber, bool withToolTip) {
-    auto* nameItem = new QStandardItem(icon("list", iconNumber), name);
+    auto* nameItem = new QStandardItem(ConsoleIcon("list", iconNumber), name);
     nameItem->setData(key, KeyRole);
     nameItem->setData(iconNumber, IconNumberRole);
     auto* commentItem = new QStandardItem(comment);
@@ -373,16 +379,7 @@ void frmManagement::BuildItemList(const QString& nodeKey) {
             addListItem(QLatin1String(row.key), tr(row.name), tr(row.comment), row.icon, false);
     };
     if (letter == u'A') {
-        for (int index = 0; index <= LastListedAccount; ++index) {
-            const AccountRecord& record = config_.Accounts[static_cast<size_t>(index)];
-            if (record.AccountName.isEmpty())
-                continue;
-            const QString comment = ReadRules::TrimSpaces(record.ExchangeUser).isEmpty()
-                                        ? GlobalComment
-                                        : record.ExchangeUser;
-            addListItem(QStringLiteral("X%1").arg(index), record.AccountName, comment,
-                        comment == GlobalComment ? 1 : 2, true);
-        }
+        addAccountRows();
     } else if (letter == u'B') {
         addRows(smtp);
     } else if (letter == u'C') {
@@ -435,20 +432,35 @@ void frmManagement::run(Action action) {
     case Action::InternetCheck:
         askInternetCheck();
         break;
-    // The dialogs and operations behind these arrive with their own windows.
     case Action::AccountAdd:
+        AccountAdd();
+        break;
     case Action::AccountDelete:
+        AccountDelete();
+        break;
     case Action::AccountProperties:
+        AccountProperties();
+        break;
+    case Action::Schedule:
+        openDialog(QStringLiteral("frmSchedule"), [this] { return new frmSchedule(*this); });
+        break;
+    case Action::UndeliverableMail:
+        openDialog(QStringLiteral("frmUndeliverable"),
+                   [this] { return new frmUndeliverable(*this); });
+        break;
+    case Action::LoggingMode:
+        openDialog(QStringLiteral("frmLogMode"), [this] { return new frmLogMode(*this); });
+        break;
+    case Action::TimeoutValues:
+        openDialog(QStringLiteral("frmTimeOut"), [this] { return new frmTimeOut(*this); });
+        break;
+    // The dialogs and operations behind these arrive with their own windows.
     case Action::SmtpSettings:
     case Action::StartService:
     case Action::StopService:
     case Action::InstallService:
     case Action::UninstallService:
-    case Action::Schedule:
     case Action::QueryMail:
-    case Action::UndeliverableMail:
-    case Action::LoggingMode:
-    case Action::TimeoutValues:
     case Action::HelpContents:
     case Action::HelpUpdates:
     case Action::HelpSubmitBug:
@@ -456,6 +468,21 @@ void frmManagement::run(Action action) {
     case Action::HelpAbout:
         break;
     }
+}
+
+void frmManagement::openDialog(const QString& name, const std::function<QDialog*()>& make) {
+    dialogs_.removeAll(nullptr);
+    // A closed dialog lingers until its deferred deletion.
+    for (const QPointer<QDialog>& open : std::as_const(dialogs_))
+        if (open->objectName() == name && open->isVisible()) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    QDialog* dialog = make();
+    dialog->setObjectName(name);
+    dialogs_.append(dialog);
+    dialog->show();
 }
 
 void frmManagement::askInternetCheck() {

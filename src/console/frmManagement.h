@@ -6,12 +6,16 @@
 #include "ConfigModel.h"
 #include "modService.h"
 
+#include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <array>
+#include <functional>
 
 class MessageBoxes;
 class QAction;
+class QDialog;
 class QLabel;
 class QListView;
 class QMenu;
@@ -20,6 +24,9 @@ class QStandardItemModel;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
+
+// Picture `number` of the console's group `group` ("toolbar", "tree", "list").
+[[nodiscard]] QIcon ConsoleIcon(const char* group, int number);
 
 class frmManagement : public QMainWindow {
     Q_OBJECT
@@ -31,6 +38,7 @@ public:
     // Roles of the action list's first column.
     static constexpr int KeyRole = Qt::UserRole + 1;
     static constexpr int IconNumberRole = Qt::UserRole + 2;
+    static constexpr int DeletedRole = Qt::UserRole + 3;
 
     // `dataFilePath` is where saves go and reloads come from; `config` was loaded from it.
     frmManagement(Configuration config, QString dataFilePath, ServiceDirectory& directory,
@@ -41,6 +49,7 @@ public:
     [[nodiscard]] bool dataChanged() const { return DataChanged_; }
     // Every dialog's OK calls this; the change watcher writes the file.
     void setDataChanged() { DataChanged_ = true; }
+    [[nodiscard]] MessageBoxes& boxes() { return boxes_; }
 
     [[nodiscard]] int serviceState() const { return ServiceState_; }
     [[nodiscard]] const QString& itemClicked() const { return strItemClicked_; }
@@ -51,6 +60,10 @@ public:
 
     // Rebuilds the list when the accounts node is selected.
     void UpdateAccountList();
+
+    // Brings the row of account `index` up to date with its record, first appending a row
+    // for it when `adding`.
+    void showAccount(int index, bool adding);
 
     // Ends the program at once: nothing saved, no question, no preferences written.
     void FileExit();
@@ -97,6 +110,17 @@ private:
     void addListItem(const QString& key, const QString& name, const QString& comment, int icon,
                      bool withToolTip);
 
+    void addAccountRows();
+    void AccountAdd();
+    void AccountDelete();
+    void AccountProperties();
+    [[nodiscard]] bool arrayRefuses();
+    [[nodiscard]] int firstSelectedRow() const;
+    [[nodiscard]] QString newAccountKey() const;
+    // Shows the dialog `make` builds, unless one named `name` is open already: that one is
+    // brought to the front instead.
+    void openDialog(const QString& name, const std::function<QDialog*()>& make);
+
     void nodeClicked(QTreeWidgetItem* node);
     void listItemDoubleClicked();
     void run(Action action);
@@ -129,6 +153,7 @@ private:
     QAction* OptionsAutoSave_ = nullptr;
     QLabel* servicePanel_ = nullptr;
     QLabel* filePanel_ = nullptr;
+    QList<QPointer<QDialog>> dialogs_;
     QTimer svcTmr_;
     QTimer tmrUpdate_;
 };

@@ -1,0 +1,50 @@
+#include "Spinner.h"
+
+#include "ReadRules.h"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+Spinner::Spinner(const QString& name, const QString& scrollName, int minimum, int maximum,
+                 QWidget* parent)
+    : QWidget(parent), box_(new QLineEdit(this)), bar_(new QScrollBar(Qt::Vertical, this)) {
+    box_->setObjectName(name);
+    bar_->setObjectName(scrollName);
+    bar_->setRange(minimum, maximum);
+    bar_->setSingleStep(1);
+    bar_->setPageStep(10);
+    // Qt's vertical bars grow downwards; here the top arrow counts up.
+    bar_->setInvertedAppearance(true);
+    bar_->setInvertedControls(true);
+    bar_->setFixedHeight(box_->sizeHint().height());
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(box_);
+    row->addWidget(bar_);
+    connect(bar_, &QScrollBar::valueChanged, box_,
+            [this](int value) { box_->setText(QString::number(value)); });
+}
+
+void Spinner::showStored(const QString& stored) {
+    const QSignalBlocker quiet(bar_);
+    const double number = ReadRules::LeadingNumber(stored);
+    bar_->setValue(number < bar_->minimum()   ? bar_->minimum()
+                   : number > bar_->maximum() ? bar_->maximum()
+                                              : static_cast<int>(number));
+    box_->setText(stored);
+}
+
+QString Spinner::text() const {
+    return box_->text();
+}
+
+void Spinner::setText(const QString& text) {
+    box_->setText(text);
+}
+
+int Spinner::minimum() const {
+    return bar_->minimum();
+}

@@ -1,0 +1,42 @@
+#include "frmLogMode.h"
+
+#include "ReadRules.h"
+#include "StringTable.h"
+#include "frmManagement.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QSlider>
+
+frmLogMode::frmLogMode(frmManagement& main) : ConsoleDialog(main, MainWindow::LeaveEnabled) {
+    setWindowTitle(LoadResString(271));
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(
+        label(tr("Modify how much information is displayed in the event log."), "lblDescription"),
+        0, 0, 1, 4);
+    grid->addWidget(label(LoadResString(272), "lblLogMode0"), 1, 0);
+    auto* slider = new QSlider(Qt::Horizontal, this);
+    slider->setObjectName(QStringLiteral("slideLogMode"));
+    slider->setRange(1, 3);
+    slider->setPageStep(1);
+    slider->setTickPosition(QSlider::TicksBelow);
+    grid->addWidget(slider, 1, 1, 1, 3);
+    for (int position = 1; position <= 3; ++position)
+        grid->addWidget(
+            label(LoadResString(272 + position), QStringLiteral("lblLogMode%1").arg(position)), 2,
+            position);
+    grid->addWidget(buttons(LoadResString(111), "OKButton", LoadResString(112), "CancelButton"), 3,
+                    0, 1, 4);
+
+    // A stored mode the slider cannot show stays as stored until the slider moves.
+    slider->setValue(static_cast<int>(
+        qBound(1.0, ReadRules::LeadingNumber(main.configuration().Settings.LogMode), 3.0)));
+    connect(slider, &QSlider::valueChanged, this, [this](int position) {
+        main_.configuration().Settings.LogMode = QString::number(position);
+    });
+}
+
+void frmLogMode::okClicked() {
+    main_.setDataChanged();
+    accept();
+}
