@@ -1,8 +1,10 @@
 #include "HeaderParse.h"
 #include "MemoryEventLog.h"
 #include "RealTime.h"
+#include "ScriptedServer.h"
 #include "SessionSlot.h"
 
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -200,6 +202,30 @@ private slots:
                       "POP Error: Can't find field, this can occur if this piece of mail was sent "
                       "only to a BCC OR the account is a global POP account and the setting is set "
                       "for a single account in the Setup Dialog"}}));
+    }
+
+    void downloadedMessageIsRelayedFromItsFirstHeader() {
+        const QString path = QFINDTESTDATA("messages/newsletter.eml");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray message = file.readAll();
+        RealTime clock(10);
+        RealTimer timer(clock);
+        SessionSlot slot(clock);
+        slot.Settings = Settings();
+        ScriptedServer pop;
+        pop.reply("+OK ready").expect("RETR 1").reply("+OK 1234 octets").sendFile(path);
+        QVERIFY(slot.POPSocket.open(QStringLiteral("127.0.0.1"), pop.port()));
+        QVERIFY(slot.WaitPOPReply("+OK"));
+        slot.CaptureMode = true;
+        QVERIFY(slot.POPSocket.sendLine("RETR 1"));
+        while (!slot.POPData.endsWith("\r\n.\r\n"))
+            slot.LetEventsRun();
+        slot.MessagePieces = {slot.MessagePieces.mid(0, slot.PieceCount).join()};
+
+        QCOMPARE(Prepare(slot, DomainAccount()), std::optional<QByteArray>("news@example.org"));
+        QCOMPARE(slot.MessagePieces.first(), message);
+        QCOMPARE(slot.RecipientList, (QList<QByteArray>{"anna@example.com", "bob@example.com"}));
     }
 };
 

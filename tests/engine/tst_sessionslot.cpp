@@ -406,6 +406,7 @@ private slots:
         QCOMPARE(log.entries(), events);
         QCOMPARE(server.lines(), clientLines);
         QVERIFY(server.mismatches().isEmpty());
+        QCOMPARE(server.finished(), server.connections() == 1);
         QCOMPARE(socket.state(), SessionSocket::State::Closed);
     }
 
