@@ -11,13 +11,12 @@ Spinner::Spinner(const QString& name, const QString& scrollName, int minimum, in
                  QWidget* parent)
     : QWidget(parent), box_(new QLineEdit(this)), bar_(new QScrollBar(Qt::Vertical, this)) {
     box_->setObjectName(name);
-    bar_->setObjectName(scrollName);
-    bar_->setRange(minimum, maximum);
+    setObjectName(scrollName);
+    // Qt's vertical bars count up downwards; the bar holds the number negated so that its
+    // top arrow counts up.
+    bar_->setRange(-maximum, -minimum);
     bar_->setSingleStep(1);
     bar_->setPageStep(10);
-    // Qt's vertical bars grow downwards; here the top arrow counts up.
-    bar_->setInvertedAppearance(true);
-    bar_->setInvertedControls(true);
     bar_->setFixedHeight(box_->sizeHint().height());
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -25,15 +24,13 @@ Spinner::Spinner(const QString& name, const QString& scrollName, int minimum, in
     row->addWidget(box_);
     row->addWidget(bar_);
     connect(bar_, &QScrollBar::valueChanged, box_,
-            [this](int value) { box_->setText(QString::number(value)); });
+            [this](int value) { box_->setText(QString::number(-value)); });
 }
 
 void Spinner::showStored(const QString& stored) {
     const QSignalBlocker quiet(bar_);
-    const double number = ReadRules::LeadingNumber(stored);
-    bar_->setValue(number < bar_->minimum()   ? bar_->minimum()
-                   : number > bar_->maximum() ? bar_->maximum()
-                                              : static_cast<int>(number));
+    const double number = -ReadRules::LeadingNumber(stored);
+    bar_->setValue(static_cast<int>(qBound<double>(bar_->minimum(), number, bar_->maximum())));
     box_->setText(stored);
 }
 
@@ -46,5 +43,9 @@ void Spinner::setText(const QString& text) {
 }
 
 int Spinner::minimum() const {
-    return bar_->minimum();
+    return -bar_->maximum();
+}
+
+int Spinner::position() const {
+    return -bar_->value();
 }

@@ -12,7 +12,7 @@ class Spinner : public QWidget {
     Q_OBJECT
 
 public:
-    // `name` names the text box; the scroll bar is `scrollName`.
+    // `name` names the text box; the spinner as a whole is `scrollName`.
     Spinner(const QString& name, const QString& scrollName, int minimum, int maximum,
             QWidget* parent = nullptr);
 
@@ -21,6 +21,8 @@ public:
     [[nodiscard]] QString text() const;
     void setText(const QString& text);
     [[nodiscard]] int minimum() const;
+    // Where the scroll bar stands, as the number it shows.
+    [[nodiscard]] int position() const;
 
 private:
     QLineEdit* box_;
