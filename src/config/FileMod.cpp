@@ -272,8 +272,9 @@ FileResult loadFile(Configuration& config, const QString& path, KeyPolicy policy
     QString fileKey = Reader(image, fixedKey).text(KeyRecord);
     if (ReadRules::TrimSpaces(fileKey).isEmpty()) {
         if (!console) {
-            LogEvent(EventLog::Error, 1200,
-                     QStringLiteral("Data File Not setup, Run QVL POP3 Management Console."));
+            if (policy == KeyPolicy::ReportAndFail)
+                LogEvent(EventLog::Error, 1200,
+                         QStringLiteral("Data File Not setup, Run QVL POP3 Management Console."));
             return {false,
                     QStringLiteral("%1 has no key: it was not set up by the console").arg(path)};
         }

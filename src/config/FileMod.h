@@ -17,8 +17,9 @@ inline constexpr int MaxValueLength = MaxRecordText - KeyLength;
 
 // What a load does when the file has no usable key.
 enum class KeyPolicy {
-    MakeNewKey,   // the console: make a new key and store it
-    ReportAndFail // the service: event 1200, and fail
+    MakeNewKey,    // the console: make a new key and store it
+    ReportAndFail, // the service: event 1200, and fail
+    FailSilently   // a look that must not fill the log: fail without a word
 };
 
 struct FileResult {
@@ -38,8 +39,8 @@ struct FileResult {
                                    const QString& baseName = QStringLiteral("HOLLISVC"));
 
 // Reads the whole file. The model is replaced only when the load succeeds.
-// Under ReportAndFail every failure is also written to the event log (1200, 1090),
-// and the file is never created or changed.
+// Under ReportAndFail every failure is also written to the event log (1200, 1090).
+// Only MakeNewKey ever creates or changes the file.
 [[nodiscard]] FileResult LoadData(Configuration& config, const QString& path, KeyPolicy policy);
 
 // Rewrites the whole file from the model. Every value is checked first; the new file

@@ -250,9 +250,11 @@ private slots:
         if (!bytes.isEmpty())
             writeAll(path(), bytes);
 
-        // The service refuses it and leaves it alone.
+        // A silent look fails without a word; the service refuses it; both leave it alone.
         MemoryEventLog log;
         Configuration cfg;
+        QVERIFY(!LoadData(cfg, path(), KeyPolicy::FailSilently));
+        QVERIFY(log.entries().isEmpty());
         QVERIFY(!LoadData(cfg, path(), KeyPolicy::ReportAndFail));
         QCOMPARE(log.entries(),
                  (QList<EventLog::Entry>{
@@ -434,9 +436,10 @@ private slots:
         QCOMPARE(log.ids(), QList<qint32>{1090});
         QCOMPARE(log.entries().at(0).text, QStringLiteral("Read Engine Error: ") + result.error);
         QVERIFY(cfg == before);
-        // The console fails the same way, without a word in the log.
+        // The console and a silent look fail the same way, without a word in the log.
         log.clear();
         QVERIFY(!LoadData(cfg, path(), KeyPolicy::MakeNewKey));
+        QVERIFY(!LoadData(cfg, path(), KeyPolicy::FailSilently));
         QVERIFY(log.entries().isEmpty());
         QCOMPARE(readAll(path()), bytes);
     }

@@ -1,0 +1,92 @@
+#pragma once
+
+// The service's control object: the seconds counter and its timer, the cycle timer, and
+// the mail cycle that re-reads the data file and serves every account, one after another
+// or each in a session slot of its own.
+
+#include "ConfigModel.h"
+#include "RealTime.h"
+#include "SlotWorker.h"
+
+#include <QDate>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class CtrlFrm : public QObject {
+    Q_OBJECT
+
+public:
+    // Serves one account's mailbox on a slot; true when the session reached its end.
+    using Retrieve = std::function<bool(SessionSlot& slot, const AccountRecord& account)>;
+
+    struct Setup {
+        QString dataFile;      // HOLLISVC.ini
+        QString programFolder; // where the version file is kept
+        int secondMs = 1000;
+        bool queryMode = false;
+        Retrieve retrieve;
+        std::function<QDate()> today = [] {
+            return QDate::currentDate();
+        };
+    };
+
+    static constexpr int CycleTickSeconds = 5;
+
+    explicit CtrlFrm(Setup setup, QObject* parent = nullptr);
+    ~CtrlFrm() override;
+
+    // Service start and continue switch the cycle timer on; pause switches it off.
+    void Start();
+    void Pause();
+    void Continue();
+    // Every session's waits end at once; stopped() follows when none is left running.
+    void Stop();
+
+    // The cycle timer's tick; never re-entered while a cycle is under way.
+    void MailCycle();
+
+    [[nodiscard]] RealTime& Clock() { return clock_; }
+    [[nodiscard]] qint32 NextQueryTime() const { return nextQueryTime_; }
+    [[nodiscard]] bool CycleRunning() const { return cycleRunning_; }
+    [[nodiscard]] bool CycleTimerOn() const { return ChkMailTmr.isActive(); }
+    [[nodiscard]] int SessionsRunning() const { return int(sessions_.size()); }
+
+signals:
+    // A query-mode cycle has ended: the program ends.
+    void queryFinished();
+    // Stop was asked and no session runs any more.
+    void stopped();
+
+private:
+    [[nodiscard]] qint16 currentInterval() const;
+    [[nodiscard]] bool preChecks();
+    void CheckForNewVersion();
+    void runSequential(int index);
+    void queueSessions();
+    void SessionTick(int index);
+    void endSession(int index);
+    void reschedule();
+    void cycleError(int number);
+    void logSuccess(const ConfigSettings& settings, const AccountRecord& account);
+    [[nodiscard]] bool accountAt(const Configuration& config, int index) const;
+    void checkStopped();
+
+    Setup setup_;
+    RealTime clock_;
+    RealTimer RealTimer_;
+    QTimer ChkMailTmr;
+    Configuration config_;
+    qint32 nextQueryTime_ = 0;
+    QDate LastUpdateCheck;
+    bool cycleRunning_ = false;
+    bool stopping_ = false;
+    int sequentialIndex_ = 0;
+    // Slot 0 serves the sequential cycle; in multitask mode each account has its own.
+    std::unique_ptr<SlotWorker> sequential_;
+    std::map<int, std::unique_ptr<SlotWorker>> sessions_;
+    std::map<int, std::unique_ptr<QTimer>> chkMailTmr2;
+};
