@@ -13,8 +13,9 @@
 ConsoleDialog::ConsoleDialog(frmManagement& main, MainWindow mainWindow)
     : main_(main), boxes_(main.boxes()) {
     setAttribute(Qt::WA_DeleteOnClose);
-    if (mainWindow == MainWindow::Disable)
-        main.setEnabled(false);
+    if (mainWindow == MainWindow::LeaveEnabled)
+        return;
+    main.setEnabled(false);
     // Closing by any way out, the close box included, gives the main window back.
     connect(this, &QDialog::finished, &main, [&main] { main.setEnabled(true); });
 }

@@ -20,6 +20,17 @@
 
 #include <memory>
 
+// An account the list shows, with `exchangeUser` as its comment (or, empty, as global).
+inline AccountRecord TestAccount(const QString& name, const QString& exchangeUser) {
+    AccountRecord record;
+    record.AccountName = name;
+    record.MailServer = QStringLiteral("pop.isp.example");
+    record.UserName = QStringLiteral("user");
+    record.Password = QStringLiteral("secret");
+    record.ExchangeUser = exchangeUser;
+    return record;
+}
+
 class ConsoleWindow {
 public:
     ConsoleWindow() {
@@ -37,7 +48,7 @@ public:
         if (!FileMod::SaveData(config, dataPath_) ||
             !FileMod::LoadData(config, dataPath_, FileMod::KeyPolicy::MakeNewKey))
             qFatal("the data file cannot be written");
-        window_ = std::make_unique<frmManagement>(config, dataPath_, services_, boxes);
+        window_ = std::make_unique<frmManagement>(config, dataPath_, services, boxes);
         window_->show();
         if (!QTest::qWaitForWindowExposed(window_.get()))
             qFatal("the window does not show");
@@ -61,9 +72,12 @@ public:
         auto* tree = window_->findChild<QTreeWidget*>(QStringLiteral("localTreeView"));
         for (QTreeWidgetItem* node :
              tree->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive))
-            if (node->data(0, frmManagement::KeyRole).toString() == key)
+            if (node->data(0, frmManagement::KeyRole).toString() == key) {
                 QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                                   tree->visualItemRect(node).center());
+                return;
+            }
+        QFAIL("no such node");
     }
 
     // Toolbar buttons count from 1, separators left out.
@@ -117,6 +131,7 @@ public:
     }
 
     AnsweringMessageBoxes boxes;
+    FakeServiceDirectory services;
 
 private:
     [[nodiscard]] QTreeView* detailView() const {
@@ -129,6 +144,5 @@ private:
 
     QTemporaryDir dir_;
     QString dataPath_;
-    FakeServiceDirectory services_;
     std::unique_ptr<frmManagement> window_;
 };

@@ -10,22 +10,13 @@ namespace {
 
 const QString Dialog = QStringLiteral("MailboxPropFrm");
 
-AccountRecord account(const QString& name, const QString& exchangeUser) {
-    AccountRecord record;
-    record.AccountName = name;
-    record.MailServer = QStringLiteral("pop.isp.example");
-    record.UserName = QStringLiteral("user");
-    record.Password = QStringLiteral("secret");
-    record.ExchangeUser = exchangeUser;
-    record.KeepMailOnHost = true;
-    return record;
-}
-
 Configuration withAccounts(int count) {
     Configuration config;
-    for (int i = 0; i < count; ++i)
-        config.Accounts[static_cast<size_t>(i)] =
-            account(QStringLiteral("Account %1").arg(i), QStringLiteral("user%1").arg(i));
+    for (int i = 0; i < count; ++i) {
+        AccountRecord& record = config.Accounts[static_cast<size_t>(i)];
+        record = TestAccount(QStringLiteral("Account %1").arg(i), QStringLiteral("user%1").arg(i));
+        record.KeepMailOnHost = true;
+    }
     return config;
 }
 

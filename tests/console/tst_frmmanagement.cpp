@@ -1,5 +1,4 @@
-#include "AnsweringMessageBoxes.h"
-#include "FakeServiceDirectory.h"
+#include "ConsoleWindow.h"
 #include "FileMod.h"
 #include "StringTable.h"
 #include "frmManagement.h"
@@ -19,47 +18,17 @@
 
 using Button = MsgBox::Button;
 
-namespace {
-
-AccountRecord account(const QString& name, const QString& exchangeUser) {
-    AccountRecord record;
-    record.AccountName = name;
-    record.MailServer = QStringLiteral("pop.isp.example");
-    record.UserName = QStringLiteral("user");
-    record.Password = QStringLiteral("secret");
-    record.ExchangeUser = exchangeUser;
-    return record;
-}
-
-} // namespace
-
 class TestFrmManagement : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QString dataPath_;
-    FakeServiceDirectory services_;
-    AnsweringMessageBoxes boxes_;
-    std::unique_ptr<frmManagement> window_;
+    std::unique_ptr<ConsoleWindow> console_;
+    frmManagement* window_ = nullptr;
 
-    // Writes `config` to a fresh data file and opens the window on it.
-    void open(Configuration config = {}) {
-        Configuration keyed; // the first load makes the file and its key
-        QVERIFY(FileMod::LoadData(keyed, dataPath_, FileMod::KeyPolicy::MakeNewKey));
-        config.Settings.FileKey = keyed.Settings.FileKey;
-        QVERIFY(FileMod::SaveData(config, dataPath_));
-        QVERIFY(FileMod::LoadData(config, dataPath_, FileMod::KeyPolicy::MakeNewKey));
-        window_ = std::make_unique<frmManagement>(config, dataPath_, services_, boxes_);
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    }
-
-    Configuration stored() const {
-        Configuration config;
-        if (!FileMod::LoadData(config, dataPath_, FileMod::KeyPolicy::MakeNewKey))
-            qFatal("the data file cannot be read back");
-        return config;
-    }
+    void open(const Configuration& config = {}) { window_ = &console_->open(config); }
+    Configuration stored() const { return console_->stored(); }
+    void clickNode(const QString& key) { console_->clickNode(key); }
+    QAbstractItemModel* listModel() const { return console_->list(); }
+    void doubleClickRow(int row) { console_->doubleClickRow(row); }
 
     QString panel(const char* name) const {
         return window_->findChild<QLabel*>(QLatin1String(name))->text();
@@ -74,30 +43,6 @@ class TestFrmManagement : public QObject {
     }
 
     QMenu* menu(const char* name) const { return window_->findChild<QMenu*>(QLatin1String(name)); }
-
-    void clickNode(const QString& key) {
-        auto* tree = window_->findChild<QTreeWidget*>(QStringLiteral("localTreeView"));
-        const auto all =
-            tree->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive);
-        for (QTreeWidgetItem* node : all)
-            if (node->data(0, frmManagement::KeyRole).toString() == key) {
-                QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
-                                  tree->visualItemRect(node).center());
-                return;
-            }
-        QFAIL("no such node");
-    }
-
-    QAbstractItemModel* listModel() const {
-        return window_->findChild<QTreeView*>(QStringLiteral("detailView"))->model();
-    }
-
-    void doubleClickRow(int row) {
-        auto* view = window_->findChild<QTreeView*>(QStringLiteral("detailView"));
-        const QPoint at = view->visualRect(listModel()->index(row, 0)).center();
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
-    }
 
     QStringList rows() const {
         QStringList out;
@@ -124,22 +69,11 @@ class TestFrmManagement : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(dir_.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
-        qputenv("COMPUTERNAME", "MAILHOST");
-    }
+    void initTestCase() { qputenv("COMPUTERNAME", "MAILHOST"); }
 
-    void init() {
-        dataPath_ = FileMod::DataFilePath(dir_.path());
-        QFile::remove(dataPath_);
-        storePreferences({}, {});
-        services_.removeService(QStringLiteral("Pop3_QVL"));
-        services_.removeService(QStringLiteral("pop3_qvl"));
-        boxes_ = AnsweringMessageBoxes();
-    }
+    void init() { console_ = std::make_unique<ConsoleWindow>(); }
 
-    void cleanup() { window_.reset(); }
+    void cleanup() { console_.reset(); }
 
     void captions() {
         open();
@@ -251,11 +185,11 @@ private slots:
         QFETCH(QStringList, expected);
         QFETCH(bool, accountsEnabled);
         Configuration config;
-        config.Accounts[0] = account("Sales", "sales");
-        config.Accounts[1] = account("Whole domain", "   ");
-        config.Accounts[3] = account("Archive", " jm ");
-        config.Accounts[100] = account("Last listed", "last");
-        config.Accounts[101] = account("Beyond the list", "beyond");
+        config.Accounts[0] = TestAccount("Sales", "sales");
+        config.Accounts[1] = TestAccount("Whole domain", "   ");
+        config.Accounts[3] = TestAccount("Archive", " jm ");
+        config.Accounts[100] = TestAccount("Last listed", "last");
+        config.Accounts[101] = TestAccount("Beyond the list", "beyond");
         open();
         // Records beyond the stored hundred only exist in memory.
         window_->configuration().Accounts = config.Accounts;
@@ -326,8 +260,8 @@ private slots:
 
     void autoSaveRebuildsListFromFile() {
         Configuration config;
-        config.Accounts[0] = account("First", "one");
-        config.Accounts[1] = account("Second", "two");
+        config.Accounts[0] = TestAccount("First", "one");
+        config.Accounts[1] = TestAccount("Second", "two");
         open(config);
         clickNode(QStringLiteral("C1A"));
         window_->configuration().Accounts[0].AccountName.clear(); // as a deletion leaves it
@@ -350,7 +284,7 @@ private slots:
         storePreferences(autoSave ? "1" : "0", {});
         open();
         const QString unstorable = QStringLiteral("Snow \u2603");
-        window_->configuration().Accounts[0] = account(unstorable, "snow");
+        window_->configuration().Accounts[0] = TestAccount(unstorable, "snow");
         window_->setDataChanged();
         if (!autoSave) {
             // The Save button is enabled once the watcher has seen the change.
@@ -384,13 +318,14 @@ private slots:
         window_->configuration().Settings.SmtpServer = QStringLiteral("smtp.example");
         if (changed)
             window_->setDataChanged();
-        boxes_.answerNext(Button(answer));
+        console_->boxes.answerNext(Button(answer));
         QVERIFY(window_->close());
-        QCOMPARE(boxes_.shown.size(), asked ? 1 : 0);
+        QCOMPARE(console_->boxes.shown.size(), asked ? 1 : 0);
         if (asked) {
-            QCOMPARE(boxes_.shown[0].text, QStringLiteral("Do you want to save you changes?"));
-            QCOMPARE(boxes_.shown[0].title, QStringLiteral("Save"));
-            QCOMPARE(boxes_.shown[0].icon, MsgBox::Icon::Exclamation);
+            QCOMPARE(console_->boxes.shown[0].text,
+                     QStringLiteral("Do you want to save you changes?"));
+            QCOMPARE(console_->boxes.shown[0].title, QStringLiteral("Save"));
+            QCOMPARE(console_->boxes.shown[0].icon, MsgBox::Icon::Exclamation);
         }
         QCOMPARE(stored().Settings.SmtpServer, inFile);
     }
@@ -401,9 +336,9 @@ private slots:
         window_->configuration().Settings.SmtpServer = QStringLiteral("\u2603");
         window_->setDataChanged();
         QVERIFY(!window_->close());
-        QCOMPARE(boxes_.shown.size(), 2);
-        QCOMPARE(boxes_.shown[1].icon, MsgBox::Icon::Critical);
-        QVERIFY(boxes_.shown[1].text.startsWith(QStringLiteral("Unable to save")));
+        QCOMPARE(console_->boxes.shown.size(), 2);
+        QCOMPARE(console_->boxes.shown[1].icon, MsgBox::Icon::Critical);
+        QVERIFY(console_->boxes.shown[1].text.startsWith(QStringLiteral("Unable to save")));
         QVERIFY(window_->isVisible());
     }
 
@@ -415,7 +350,7 @@ private slots:
         window_->findChild<QAction*>(QStringLiteral("OptionsAutoSave"))->trigger();
         window_->findChild<QAction*>(QStringLiteral("FileExit"))->trigger();
         QVERIFY(!window_->isVisible());
-        QVERIFY(boxes_.shown.isEmpty());
+        QVERIFY(console_->boxes.shown.isEmpty());
         QCOMPARE(stored().Settings.SmtpServer, QString());
         QCOMPARE(QSettings(QStringLiteral("QVL_POP3")).value("Interface/AutoSave").toString(), "0");
     }
@@ -436,7 +371,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, text);
         if (!name.isEmpty())
-            services_.setService(name, status);
+            console_->services.setService(name, status);
         open();
         QCOMPARE(panel("servicePanel"), text);
     }
@@ -444,7 +379,7 @@ private slots:
     void servicePanelFollowsThePoll() {
         open();
         QCOMPARE(window_->serviceState(), 0);
-        services_.setService(QStringLiteral("Pop3_QVL"), 1);
+        console_->services.setService(QStringLiteral("Pop3_QVL"), 1);
         QTRY_COMPARE_WITH_TIMEOUT(panel("servicePanel"), QStringLiteral("Service Status: Offline"),
                                   4500);
         QCOMPARE(window_->serviceState(), 1);
@@ -468,11 +403,11 @@ private slots:
         config.Settings.NoInternetCheck = before;
         open(config);
         clickNode(QStringLiteral("C1D"));
-        boxes_.answerNext(Button(answer));
+        console_->boxes.answerNext(Button(answer));
         doubleClickRow(3);
         QCOMPARE(window_->itemClicked(), QStringLiteral("D4"));
-        QCOMPARE(boxes_.shown.size(), 1);
-        const MsgBox::Request& box = boxes_.shown[0];
+        QCOMPARE(console_->boxes.shown.size(), 1);
+        const MsgBox::Request& box = console_->boxes.shown[0];
         QCOMPARE(box.text,
                  QStringLiteral(
                      "Do you want to confirm an Internet connection before querying for mail?"));
@@ -498,7 +433,7 @@ private slots:
         clickNode(node);
         doubleClickRow(row);
         QVERIFY(!window_->itemClicked().isEmpty());
-        QVERIFY(boxes_.shown.isEmpty());
+        QVERIFY(console_->boxes.shown.isEmpty());
         QVERIFY(!window_->dataChanged());
     }
 };
