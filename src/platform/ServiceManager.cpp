@@ -40,18 +40,10 @@ QString UnitPath() {
 }
 
 QString UnitText(const QString& programPath) {
-    return QStringLiteral("[Unit]\n"
-                          "Description=%1 - %2\n"
-                          "Wants=network-online.target\n"
-                          "After=network-online.target\n"
-                          "\n"
-                          "[Service]\n"
-                          "Type=notify\n"
-                          "ExecStart=%3\n"
-                          "\n"
-                          "[Install]\n"
-                          "WantedBy=multi-user.target\n")
-        .arg(QLatin1String(DisplayName), QLatin1String(Description), execWord(programPath));
+    QFile unit(QStringLiteral(":/packaging/Pop3_QVL.service.in"));
+    const QString text =
+        unit.open(QIODevice::ReadOnly) ? QString::fromUtf8(unit.readAll()) : QString();
+    return QString(text).replace(QStringLiteral("@EXEC_START@"), execWord(programPath));
 }
 
 Result Install(const QString& programPath) {

@@ -7,8 +7,6 @@
 namespace ServiceManager {
 
 inline constexpr char ServiceName[] = "Pop3_QVL";
-inline constexpr char DisplayName[] = "Hollimere";
-inline constexpr char Description[] = "Enables Exchange Server to retrieve POP3 messages";
 
 struct Result {
     bool ok = false;
