@@ -42,13 +42,10 @@ frmSchedule::frmSchedule(frmManagement& main)
 }
 
 void frmSchedule::dayClicked(int day, bool ticked) {
-    if (tickingAll_)
-        return;
     if (day == CheckAll && ticked) {
-        tickingAll_ = true;
+        // Each day ticked unticks "Check All"; it comes last and ends ticked again.
         for (QCheckBox* box : chkWeek_)
             box->setChecked(true);
-        tickingAll_ = false;
         return;
     }
     chkWeek_[CheckAll]->setChecked(false);

@@ -22,5 +22,4 @@ private:
 
     Spinner* time_;
     std::array<QCheckBox*, NoMailDayCount> chkWeek_{};
-    bool tickingAll_ = false;
 };
