@@ -10,7 +10,7 @@
 namespace {
 
 constexpr int NoopSeconds = 10;
-constexpr int DataReplySeconds = 5;
+constexpr int SendStallSeconds = 5;
 
 QString WrongStateDescription() {
     return QString::number(SessionSocket::WrongStateError) + QLatin1Char(' ') +
@@ -27,7 +27,6 @@ SessionSlot::SessionSlot(RealTime& clock, QObject* parent)
             [this](const QByteArray& piece) { onSMTPData(piece); });
     connect(&SMTPSocket, &SessionSocket::sendProgress, this,
             [this] { SendStartTime = clock_.now(); });
-    connect(&SMTPSocket, &SessionSocket::sendComplete, this, [this] { SendComplete = true; });
     connect(&SMTPSocket, &SessionSocket::errorOccurred, this, [this] { SMTPSocket.close(); });
 
     for (QTimer* timer : {&POPAliveTmr, &SMTPAliveTmr})
@@ -145,6 +144,8 @@ bool SessionSlot::awaitData(const QByteArray& buffer, double timeout) {
 bool SessionSlot::waitReply(Protocol protocol, const QByteArray& code) {
     QByteArray& data = buffer(protocol);
     const bool pop = protocol == Protocol::POP;
+    if (!pop)
+        lastSMTPReply_.clear();
     const double timeout =
         ReadRules::LeadingNumber(pop ? Settings.PopTimeout : Settings.SmtpTimeout);
     if (!awaitData(data, timeout)) {
@@ -153,6 +154,8 @@ bool SessionSlot::waitReply(Protocol protocol, const QByteArray& code) {
     }
     // The rest of a reply that came in pieces may be queued already.
     RunPendingEvents();
+    if (!pop)
+        lastSMTPReply_ = data;
     if (data.startsWith(code)) {
         data.clear();
         return true;
@@ -164,6 +167,8 @@ bool SessionSlot::waitReply(Protocol protocol, const QByteArray& code) {
         return false;
     }
     awaitNewerPiece(protocol);
+    if (!pop)
+        lastSMTPReply_ = data;
     if (data.startsWith(code)) {
         data.clear();
         return true;
@@ -188,21 +193,27 @@ bool SessionSlot::WaitSMTPReply(const QByteArray& code) {
     return waitReply(Protocol::SMTP, code);
 }
 
-bool SessionSlot::WaitSMTPDataReply(const QByteArray& code) {
+bool SessionSlot::AwaitSMTPSend(qint64 backlog) {
     SendStartTime = clock_.now();
-    SendComplete = false;
-    // Until everything is sent, or no progress for DataReplySeconds.
-    while (!SendComplete && !StopRequested()) {
+    while (SMTPSocket.pendingBytes() > backlog) {
+        if (StopRequested() || SMTPSocket.state() != SessionSocket::State::Connected)
+            return false;
         const qint32 now = clock_.now();
         if (now < SendStartTime)
             SendStartTime = now;
-        if (now - SendStartTime >= DataReplySeconds)
-            break;
+        if (now - SendStartTime >= SendStallSeconds)
+            return false;
         LetEventsRun();
     }
-    const bool ok = awaitData(SMTPData, DataReplySeconds) && SMTPData.startsWith(code);
+    return true;
+}
+
+bool SessionSlot::WaitSMTPDataReply(const QByteArray& code) {
+    if (AwaitSMTPSend(0))
+        return WaitSMTPReply(code);
     SMTPData.clear();
-    return ok;
+    lastSMTPReply_.clear();
+    return false;
 }
 
 bool SessionSlot::sendNoop(Protocol protocol) {

@@ -41,7 +41,6 @@ public:
     qint64 ReceivedBytes = 0; // 64-bit: a large download must not overflow it
     qint32 LastReceiveTime = 0;
     qint32 SendStartTime = 0;
-    bool SendComplete = false;
     QList<QByteArray> RecipientList;
 
     // Empties the piece store.
@@ -54,9 +53,15 @@ public:
     void WaitSeconds(int seconds);
     [[nodiscard]] bool WaitPOPReply(const QByteArray& code);
     [[nodiscard]] bool WaitSMTPReply(const QByteArray& code);
+    // Waits until no more than backlog bytes are left to send on the SMTP socket; false
+    // when the send makes no progress for five seconds or the socket is lost.
+    [[nodiscard]] bool AwaitSMTPSend(qint64 backlog);
+    // After the message data: the send, then the reply within the SMTP time-out.
     [[nodiscard]] bool WaitSMTPDataReply(const QByteArray& code);
     void FlushPOP();
     void PingSMTP();
+    // The reply the latest SMTP wait judged, empty when none came.
+    [[nodiscard]] const QByteArray& LastSMTPReply() const { return lastSMTPReply_; }
 
     // The report when a step of a session failed, chosen by the socket's state; host is
     // the server the session connected to. Leaves the socket closed.
@@ -99,4 +104,5 @@ private:
     QTimer SMTPAliveTmr;
     std::atomic_bool stop_{false};
     std::array<quint64, 2> arrivals_{}; // pieces received, by protocol
+    QByteArray lastSMTPReply_;
 };

@@ -23,6 +23,8 @@ public:
     [[nodiscard]] bool sendLine(const QByteArray& command) { return send(command + "\r\n"); }
     void close();
     [[nodiscard]] State state() const;
+    // Bytes queued by send() and not yet handed to the network.
+    [[nodiscard]] qint64 pendingBytes() const { return socket_.bytesToWrite(); }
 
     // The description of a send in the wrong state, for the callers' error reports.
     static constexpr int WrongStateError = 40006;

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -28,7 +29,17 @@ ScriptedServer::~ScriptedServer() {
 }
 
 ScriptedServer& ScriptedServer::add(Step step) {
-    steps_.push_back(std::move(step));
+    scenarios_.back().push_back(std::move(step));
+    return *this;
+}
+
+ScriptedServer& ScriptedServer::nextConnection() {
+    scenarios_.emplace_back();
+    return *this;
+}
+
+ScriptedServer& ScriptedServer::answer(const QByteArray& line, const QByteArray& reply) {
+    answers_.append({line, reply + "\r\n"});
     return *this;
 }
 
@@ -78,13 +89,15 @@ ScriptedServer& ScriptedServer::close() {
 
 bool ScriptedServer::finished() const {
     return !connections_.empty() &&
-           connections_.back()->step >= static_cast<qsizetype>(steps_.size());
+           connections_.back()->step >=
+               static_cast<qsizetype>(scenarioOf(*connections_.back()).size());
 }
 
 void ScriptedServer::accept() {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
         connections_.push_back(std::make_unique<Connection>());
         Connection* c = connections_.back().get();
+        c->scenario = std::min(connections_.size(), scenarios_.size()) - 1;
         c->socket = socket;
         connect(socket, &QTcpSocket::readyRead, this, [this, c] { read(*c); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -101,10 +114,26 @@ void ScriptedServer::read(Connection& c) {
         const QByteArray line = c.received.sliced(start, eol + 1 - start);
         start = eol + 1;
         lines_.append(WithoutLineEnd(line));
-        c.pending.append(line);
+        if (!answered(c, WithoutLineEnd(line)))
+            c.pending.append(line);
     }
     c.received.remove(0, start);
     play(c);
+}
+
+bool ScriptedServer::answered(Connection& c, const QByteArray& line) {
+    const bool inMessage = !c.message.isEmpty() ||
+                           (c.step < static_cast<qsizetype>(scenarioOf(c).size()) &&
+                            scenarioOf(c)[static_cast<size_t>(c.step)].kind == Step::ExpectMessage);
+    if (inMessage)
+        return false;
+    for (const auto& [expected, reply] : answers_) {
+        if (line == expected) {
+            c.socket->write(reply);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ScriptedServer::takeLine(Connection& c, const Step& step) {
@@ -125,7 +154,7 @@ bool ScriptedServer::takeLine(Connection& c, const Step& step) {
                                    .arg(step.kind == Step::Expect ? "" : "a line starting ",
                                         QString::fromLatin1(step.bytes),
                                         QString::fromLatin1(line)));
-            c.step = static_cast<qsizetype>(steps_.size());
+            c.step = static_cast<qsizetype>(scenarioOf(c).size());
             return false;
         }
         return true;
@@ -134,8 +163,8 @@ bool ScriptedServer::takeLine(Connection& c, const Step& step) {
 }
 
 void ScriptedServer::play(Connection& c) {
-    while (!c.pausing && c.socket && c.step < static_cast<qsizetype>(steps_.size())) {
-        const Step& step = steps_[static_cast<size_t>(c.step)];
+    while (!c.pausing && c.socket && c.step < static_cast<qsizetype>(scenarioOf(c).size())) {
+        const Step& step = scenarioOf(c)[static_cast<size_t>(c.step)];
         switch (step.kind) {
         case Step::Expect:
         case Step::ExpectPrefix:

@@ -1,9 +1,10 @@
 #pragma once
 
 // A POP3 or SMTP server that plays a scenario on 127.0.0.1 and records what the client
-// says. Every connection plays the scenario from its start; after the last step the
-// server stays silent, keeps the connection open and goes on recording. It runs on the
-// event loop of the thread that created it.
+// says. Every connection plays the scenario from its start, or its own scenario when
+// nextConnection() divides them; after the last step the server stays silent, keeps the
+// connection open and goes on recording. It runs on the event loop of the thread that
+// created it.
 //
 //     ScriptedServer pop;
 //     pop.reply("+OK ready").expect("USER bob").reply("+OK").expectPrefix("PASS ")
@@ -43,6 +44,12 @@ public:
     ScriptedServer& sendPieces(const QList<QByteArray>& pieces, int pauseMs);
     ScriptedServer& pause(int ms);
     ScriptedServer& close();
+    // The steps that follow make the scenario of the next connection; the last scenario
+    // serves every later one.
+    ScriptedServer& nextConnection();
+    // A client line equal to line is answered with reply (CR LF added) wherever it comes,
+    // outside the scenario, except inside a message; it is still recorded.
+    ScriptedServer& answer(const QByteArray& line, const QByteArray& reply);
 
     // Every line the clients sent, without line ends, in order of arrival.
     [[nodiscard]] QList<QByteArray> lines() const { return lines_; }
@@ -60,7 +67,9 @@ private:
         QByteArray bytes;
         int ms = 0;
     };
+    using Scenario = std::vector<Step>;
     struct Connection {
+        size_t scenario = 0;
         QPointer<QTcpSocket> socket;
         QByteArray received;       // not yet a whole line
         QList<QByteArray> pending; // whole lines, line end included, not yet taken
@@ -75,9 +84,14 @@ private:
     void play(Connection& c);
     // False when the step must wait for more client lines.
     bool takeLine(Connection& c, const Step& step);
+    [[nodiscard]] bool answered(Connection& c, const QByteArray& line);
+    [[nodiscard]] const Scenario& scenarioOf(const Connection& c) const {
+        return scenarios_[c.scenario];
+    }
 
     QTcpServer server_;
-    std::vector<Step> steps_;
+    std::vector<Scenario> scenarios_{1};
+    QList<std::pair<QByteArray, QByteArray>> answers_;
     std::vector<std::unique_ptr<Connection>> connections_;
     QList<QByteArray> lines_;
     QList<QByteArray> messages_;

@@ -1,0 +1,194 @@
+#include "MailScript.h"
+#include "MemoryEventLog.h"
+#include "RealTime.h"
+#include "SendMessage.h"
+
+#include <QTest>
+
+namespace {
+
+constexpr int ShortSecondMs = 10;
+const QByteArray Helo = "HELO 127.0.0.1";
+
+ConfigSettings Settings(const QString& logMode) {
+    ConfigSettings s;
+    s.SmtpServer = QStringLiteral("127.0.0.1");
+    s.PostmasterMailbox = QStringLiteral("Administrator");
+    s.LogMode = logMode;
+    s.PopTimeout = s.SmtpTimeout = QStringLiteral("30");
+    return s;
+}
+
+// The message as the POP3 server sent it: still dot-stuffed, ending with its "." line.
+const QList<QByteArray> Pieces = {"Subject: dots\r\nFrom: <x@y.org>\r\n\r\nFirst\r\n",
+                                  "..\r\n..leading dot\r\nLast\r\n.\r\n"};
+
+Exchange Envelope(const QByteArray& from) {
+    return {{Helo, "250 hello"}, {"mail from: " + from, "250 ok"}};
+}
+
+Exchange Accepted(const QList<QByteArray>& recipients) {
+    Exchange out;
+    for (const QByteArray& r : recipients)
+        out.append({"rcpt to: " + r, "250 ok"});
+    return out;
+}
+
+const Exchange DataAccepted = {{"noop", {}},
+                               {"data", "354 go on"},
+                               {MessageMark, "250 queued"},
+                               {"noop", {}},
+                               {"quit", "221 bye"}};
+
+} // namespace
+
+class TestSendMessage : public QObject {
+    Q_OBJECT
+
+private slots:
+    void dialogue_data() {
+        QTest::addColumn<QByteArray>("sender");
+        QTest::addColumn<QList<QByteArray>>("recipientList"); // empty: single-user account
+        QTest::addColumn<QString>("logMode");
+        QTest::addColumn<Exchange>("exchange");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QList<qint32>>("events");
+        const QList<qint32> none;
+        const QList<QByteArray> single;
+        const QList<QByteArray> three = {"ann@example.com", "bob@example.com", "cy@example.com"};
+        const Exchange quit = {{"quit", "221 bye"}};
+
+        QTest::newRow("single user")
+            << QByteArray("x@y.org") << single << "1"
+            << Envelope("x@y.org") + Accepted({"anna"}) + DataAccepted << true << none;
+        QTest::newRow("blank sender: the postmaster")
+            << QByteArray("   ") << single << "1"
+            << Envelope("Administrator") + Accepted({"anna"}) + DataAccepted << true << none;
+        QTest::newRow("three recipients in list order, then the ping and data")
+            << QByteArray("x@y.org") << three << "1"
+            << Envelope("x@y.org") + Accepted(three) + DataAccepted << true << none;
+        QTest::newRow("501 to HELO")
+            << QByteArray("x@y.org") << single << "3" << Exchange{{Helo, "501 bad name"}} + quit
+            << false << QList<qint32>{7211};
+        QTest::newRow("554 after the data")
+            << QByteArray("x@y.org") << single << "3"
+            << Envelope("x@y.org") + Accepted({"anna"}) +
+                   Exchange{{"noop", {}}, {"data", "354 go on"}, {MessageMark, "554 rejected"}} +
+                   quit
+            << false << QList<qint32>{7211};
+        QTest::newRow("single user refused: the delivery fails")
+            << QByteArray("x@y.org") << single << "1"
+            << Envelope("x@y.org") + Exchange{{"rcpt to: anna", "550 unknown"}} + quit << false
+            << none;
+        QTest::newRow("one 550 among three is skipped")
+            << QByteArray("x@y.org") << three << "1"
+            << Envelope("x@y.org") +
+                   Exchange{{"rcpt to: ann@example.com", "250 ok"},
+                            {"rcpt to: bob@example.com", "550 no such user"},
+                            {"rcpt to: cy@example.com", "250 ok"}} +
+                   DataAccepted
+            << true << QList<qint32>{8004};
+        QTest::newRow("only 550s: the postmaster")
+            << QByteArray("x@y.org") << three.mid(0, 2) << "1"
+            << Envelope("x@y.org") +
+                   Exchange{{"rcpt to: ann@example.com", "550 no such user"},
+                            {"rcpt to: bob@example.com", "550 no such user"},
+                            {"rcpt to: Administrator", "250 ok"}} +
+                   DataAccepted
+            << true << QList<qint32>{8004, 8004};
+        QTest::newRow("only 550s, the postmaster refused too")
+            << QByteArray("x@y.org") << three.mid(0, 1) << "1"
+            << Envelope("x@y.org") +
+                   Exchange{{"rcpt to: ann@example.com", "550 no such user"},
+                            {"rcpt to: Administrator", "550 no"}} +
+                   quit
+            << false << QList<qint32>{8004};
+        QTest::newRow("a 451 fails the delivery for everybody")
+            << QByteArray("x@y.org") << three << "1"
+            << Envelope("x@y.org") +
+                   Exchange{{"rcpt to: ann@example.com", "250 ok"},
+                            {"rcpt to: bob@example.com", "451 try later"}} +
+                   quit
+            << false << none;
+    }
+    void dialogue() {
+        QFETCH(QByteArray, sender);
+        QFETCH(QList<QByteArray>, recipientList);
+        QFETCH(QString, logMode);
+        QFETCH(Exchange, exchange);
+        QFETCH(bool, ok);
+        QFETCH(QList<qint32>, events);
+        RealTime clock(ShortSecondMs);
+        RealTimer timer(clock);
+        SessionSlot slot(clock);
+        slot.Settings = Settings(logMode);
+        slot.MessagePieces = Pieces;
+        slot.RecipientList = recipientList;
+        ScriptedServer smtp;
+        smtp.answer("noop", "250 ok");
+        Play(smtp, "220 ready", exchange);
+        MemoryEventLog log;
+
+        QCOMPARE(SendMessage(slot, slot.Settings.SmtpServer, QString::number(smtp.port()), sender,
+                             "anna", !recipientList.isEmpty()),
+                 ok);
+        const QByteArray message = Pieces.join();
+        QCOMPARE(CollapsedNoops(smtp.lines()), ClientLines(exchange, message));
+        QVERIFY2(smtp.mismatches().isEmpty(), qPrintable(smtp.mismatches().join('\n')));
+        QCOMPARE(smtp.messages(), exchange.contains({MessageMark, "250 queued"}) ||
+                                          exchange.contains({MessageMark, "554 rejected"})
+                                      ? QList<QByteArray>{message}
+                                      : QList<QByteArray>{});
+        QCOMPARE(log.ids(), events);
+        QVERIFY(slot.MessagePieces.isEmpty() && slot.RecipientList.isEmpty());
+        QCOMPARE(slot.SMTPSocket.state(), SessionSocket::State::Closed);
+    }
+
+    void refusedRecipientIsNamed() {
+        RealTime clock(ShortSecondMs);
+        RealTimer timer(clock);
+        SessionSlot slot(clock);
+        slot.Settings = Settings(QStringLiteral("1"));
+        slot.MessagePieces = Pieces;
+        slot.RecipientList = {"<1234@example.com>", "ann@example.com"};
+        ScriptedServer smtp;
+        smtp.answer("noop", "250 ok");
+        Play(smtp, "220 ready",
+             Envelope("x@y.org") +
+                 Exchange{{"rcpt to: <1234@example.com>", "550 5.1.1 not a mailbox"},
+                          {"rcpt to: ann@example.com", "250 ok"}} +
+                 DataAccepted);
+        MemoryEventLog log;
+        QVERIFY(SendMessage(slot, slot.Settings.SmtpServer, QString::number(smtp.port()), "x@y.org",
+                            {}, true));
+        QCOMPARE(log.entries(),
+                 (QList<EventLog::Entry>{
+                     {EventLog::Warning, 8004,
+                      "Recipient refused by: 127.0.0.1, the message is not delivered to "
+                      "<1234@example.com>: 550 5.1.1 not a mailbox"}}));
+    }
+
+    void unusablePortIsAnEngineError_data() {
+        QTest::addColumn<QString>("port");
+        QTest::newRow("not a number") << "smtp";
+        QTest::newRow("blank") << "";
+        QTest::newRow("out of range") << "70000";
+    }
+    void unusablePortIsAnEngineError() {
+        QFETCH(QString, port);
+        RealTime clock(ShortSecondMs);
+        SessionSlot slot(clock);
+        slot.Settings = Settings(QStringLiteral("1"));
+        slot.MessagePieces = Pieces;
+        MemoryEventLog log;
+        QVERIFY(!SendMessage(slot, slot.Settings.SmtpServer, port, "x@y.org", "anna", false));
+        QCOMPARE(log.entries(),
+                 (QList<EventLog::Entry>{
+                     {EventLog::Error, 9010,
+                      "SMTP Engine Error: 13 Type mismatch: SMTP port \"" + port + '"'}}));
+        QVERIFY(slot.MessagePieces.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSendMessage)
+#include "tst_sendmessage.moc"
