@@ -6,6 +6,7 @@
 
 #include <array>
 
+struct AccountRecord;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -21,7 +22,7 @@ public:
     const bool EditMode;
 
 private:
-    void load(const struct AccountRecord& record);
+    void load(const AccountRecord& record);
     void globalClicked();
     void okClicked() override;
 
