@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpression>
 
 namespace {
@@ -304,6 +305,23 @@ private slots:
         QCOMPARE(console().window().configuration().Accounts[0].AccountName,
                  QStringLiteral("Account 0"));
         QCOMPARE(console().list()->index(0, 0).data().toString(), QStringLiteral("Account 0"));
+    }
+
+    void accountsMenu() {
+        openAccounts(withAccounts(1));
+        const QList<QAction*> items =
+            console().window().findChild<QMenu*>(QStringLiteral("AccountsMenu"))->actions();
+        console().clickRow(0);
+        items.value(2)->trigger(); // Properties
+        QWidget* dialog = ConsoleWindow::dialog(Dialog);
+        QVERIFY(dialog);
+        QCOMPARE(box(dialog, 0), QStringLiteral("Account 0"));
+        ConsoleWindow::click(dialog, QStringLiteral("Cancel"));
+        items.value(1)->trigger(); // Delete
+        QCOMPARE(console().list()->index(0, 0).data().toString(), QStringLiteral("**DELETED**"));
+        items.value(0)->trigger(); // Add
+        QVERIFY(ConsoleWindow::dialog(Dialog));
+        QCOMPARE(box(ConsoleWindow::dialog(Dialog), 0), QString());
     }
 
     // One more than the file keeps would vanish at the next save.

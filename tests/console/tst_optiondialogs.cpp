@@ -75,6 +75,18 @@ private slots:
         QVERIFY(!console().window().dataChanged());
     }
 
+    // The logging dialog never disabled the main window, so closing it must not enable it.
+    void loggingClosedWhileScheduleOpen() {
+        QWidget* logging = openOption(LogMode, QStringLiteral("frmLogMode"));
+        console().doubleClickRow(Schedule);
+        QWidget* schedule = ConsoleWindow::dialog(QStringLiteral("frmSchedule"));
+        QVERIFY(schedule);
+        ConsoleWindow::click(logging, QStringLiteral("CancelButton"));
+        QVERIFY(!console().window().isEnabled());
+        ConsoleWindow::click(schedule, QStringLiteral("CancelBut"));
+        QVERIFY(console().window().isEnabled());
+    }
+
     void scheduleInterval_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
