@@ -11,7 +11,7 @@ public:
 
     void line(QTcpSocket& s, const QByteArray& line) override {
         const qsizetype blank = line.indexOf(' ');
-        const QByteArray verb = line.left(blank).toUpper();
+        const QByteArray verb = (blank < 0 ? line : line.left(blank)).toUpper();
         const QByteArray arg = blank < 0 ? QByteArray() : line.mid(blank + 1);
         if (verb == "QUIT") {
             if (drop_) {
