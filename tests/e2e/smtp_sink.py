@@ -1,0 +1,40 @@
+#!/usr/bin/python3
+"""A real SMTP server on loopback that keeps every message it accepts.
+
+Usage: smtp_sink.py PORT FOLDER SECONDS
+Each message becomes FOLDER/N.eml (the data as the client meant it) and FOLDER/N.env
+(the envelope: the sender, then one recipient a line). Ends by itself after SECONDS.
+"""
+import sys
+import time
+from pathlib import Path
+
+from aiosmtpd.controller import Controller
+
+
+class Keep:
+    def __init__(self, folder):
+        self.folder = Path(folder)
+        self.count = 0
+
+    async def handle_DATA(self, server, session, envelope):
+        self.count += 1
+        stem = self.folder / str(self.count)
+        stem.with_suffix(".eml").write_bytes(envelope.original_content)
+        stem.with_suffix(".env").write_text("\n".join([envelope.mail_from] + envelope.rcpt_tos) + "\n")
+        return "250 Message accepted for delivery"
+
+
+def main():
+    port, folder, seconds = int(sys.argv[1]), sys.argv[2], float(sys.argv[3])
+    controller = Controller(Keep(folder), hostname="127.0.0.1", port=port)
+    controller.start()
+    print("ready", flush=True)
+    try:
+        time.sleep(seconds)
+    finally:
+        controller.stop()
+
+
+if __name__ == "__main__":
+    main()
