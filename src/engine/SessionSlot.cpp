@@ -264,6 +264,8 @@ void SessionSlot::reportFailure(Protocol protocol, const QString& host) {
                                            "time.")));
         break;
     case SessionSocket::State::Connected:
+        // What the failed step left there is no answer to "quit".
+        buffer(protocol).clear();
         if (s.sendLine("quit"))
             (void)waitReply(protocol, pop ? "+OK" : "221");
         break;

@@ -99,6 +99,8 @@ void ScriptedServer::accept() {
         Connection* c = connections_.back().get();
         c->scenario = std::min(connections_.size(), scenarios_.size()) - 1;
         c->socket = socket;
+        // A piece sent right after another must not wait for the client's delayed ACK.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, [this, c] { read(*c); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         play(*c);

@@ -1,0 +1,376 @@
+#include "MailScript.h"
+#include "MemoryEventLog.h"
+#include "RealTime.h"
+#include "RetrieveMailbox.h"
+
+#include <QTest>
+
+namespace {
+
+constexpr int ShortSecondMs = 10;
+
+// What the SMTP server receives of message n: the download without its reply line.
+QByteArray Relayed(int n) {
+    return "Subject: message " + QByteArray::number(n) +
+           "\r\nFrom: <x@y.org>\r\n\r\nbody\r\n..\r\n.\r\n";
+}
+
+QByteArray Download(int n) {
+    return "+OK 80 octets\r\n" + Relayed(n);
+}
+
+ConfigSettings Settings(quint16 smtpPort) {
+    ConfigSettings s;
+    s.SmtpServer = QStringLiteral("127.0.0.1");
+    s.SmtpPort = QString::number(smtpPort);
+    s.PostmasterMailbox = QStringLiteral("Administrator");
+    s.SendToPostmaster = QStringLiteral("0");
+    s.LogMode = QStringLiteral("1");
+    s.PopTimeout = s.SmtpTimeout = QStringLiteral("30");
+    return s;
+}
+
+AccountRecord Account(quint16 popPort) {
+    AccountRecord a;
+    a.MailServer = QStringLiteral("127.0.0.1:%1").arg(popPort);
+    a.UserName = QStringLiteral("bob");
+    a.Password = QStringLiteral("secret");
+    a.ExchangeUser = QStringLiteral("anna");
+    return a;
+}
+
+const Exchange Login = {{"USER bob", "+OK"}, {"PASS secret", "+OK"}};
+
+Exchange SmtpAccepting(const QByteArray& rcpt = "anna",
+                       const QByteArray& afterData = "250 queued") {
+    Exchange e = {{"HELO 127.0.0.1", "250 hello"}, {"mail from: x@y.org", "250 ok"},
+                  {"rcpt to: " + rcpt, "250 ok"},  {"noop", {}},
+                  {"data", "354 go on"},           {MessageMark, afterData}};
+    if (afterData.startsWith("250"))
+        e += Exchange{{"noop", {}}};
+    e += Exchange{{"quit", "221 bye"}};
+    return e;
+}
+
+struct Session {
+    RealTime clock{ShortSecondMs};
+    RealTimer timer{clock};
+    SessionSlot slot{clock};
+    ScriptedServer pop;
+    ScriptedServer smtp;
+    MemoryEventLog log;
+    AccountRecord account;
+
+    Session() {
+        pop.answer("noop", "+OK");
+        smtp.answer("noop", "250 ok");
+        slot.Settings = Settings(smtp.port());
+        account = Account(pop.port());
+    }
+    // Greeting, USER, PASS and STAT.
+    void login(const QByteArray& stat) {
+        Play(pop, "+OK ready", Login);
+        pop.expect("STAT").reply(stat);
+    }
+    // LIST and RETR of message n, with the download sent as given.
+    void retr(int n, const QList<QByteArray>& pieces, int pauseMs = 5) {
+        const QByteArray number = QByteArray::number(n);
+        pop.expect("LIST " + number).reply("+OK " + number + " 80").expect("RETR " + number);
+        pop.sendPieces(pieces, pauseMs);
+    }
+    QList<QByteArray> popLines() const { return CollapsedNoops(pop.lines()); }
+    QList<QByteArray> deletions() const {
+        QList<QByteArray> out;
+        for (const QByteArray& line : pop.lines()) {
+            if (line.startsWith("dele "))
+                out.append(line);
+        }
+        return out;
+    }
+    QString mismatches() const { return (pop.mismatches() + smtp.mismatches()).join('\n'); }
+};
+
+} // namespace
+
+class TestRetrieveMailbox : public QObject {
+    Q_OBJECT
+
+private slots:
+    void emptyMailbox_data() {
+        QTest::addColumn<QByteArray>("stat");
+        QTest::newRow("+OK 0 0") << QByteArray("+OK 0 0");
+        QTest::newRow("STAT refused") << QByteArray("-ERR no");
+    }
+    void emptyMailbox() {
+        QFETCH(QByteArray, stat);
+        Session s;
+        s.login(stat);
+        s.pop.expect("quit").reply("+OK bye");
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.popLines(),
+                 (QList<QByteArray>{"USER bob", "PASS secret", "STAT", "noop", "quit"}));
+        QCOMPARE(s.smtp.connections(), 0);
+        QCOMPARE(s.log.ids(), QList<qint32>{});
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    void everyMessageInOrder_data() {
+        QTest::addColumn<bool>("keep");
+        QTest::newRow("deleted") << false;
+        QTest::newRow("KeepMailOnHost") << true;
+    }
+    void everyMessageInOrder() {
+        QFETCH(bool, keep);
+        Session s;
+        s.account.KeepMailOnHost = keep;
+        s.login("+OK 12 987");
+        QList<QByteArray> expected = {"USER bob", "PASS secret", "STAT", "noop"};
+        QList<QByteArray> relayed;
+        for (int n = 1; n <= 12; ++n) {
+            const QByteArray number = QByteArray::number(n);
+            s.retr(n, {Download(n)});
+            expected << "LIST " + number << "RETR " + number << "noop";
+            if (!keep) {
+                s.pop.expect("dele " + number).reply("+OK");
+                expected << "dele " + number;
+            }
+            relayed << Relayed(n);
+        }
+        if (!keep)
+            expected << "noop";
+        expected << "quit";
+        s.pop.expect("quit").reply("+OK bye");
+        Play(s.smtp, "220 ready", SmtpAccepting());
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.popLines(), expected);
+        QCOMPARE(s.smtp.messages(), relayed);
+        QCOMPARE(s.smtp.connections(), 12);
+        QCOMPARE(s.log.ids(), QList<qint32>{});
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    void refusedMessageStaysAndTheNextGoOn() {
+        Session s;
+        s.login("+OK 3 240");
+        for (int n = 1; n <= 3; ++n) {
+            s.retr(n, {Download(n)});
+            if (n != 2)
+                s.pop.expect("dele " + QByteArray::number(n)).reply("+OK");
+        }
+        s.pop.expect("quit").reply("+OK bye");
+        Play(s.smtp, "220 ready", SmtpAccepting());
+        s.smtp.nextConnection();
+        Play(s.smtp, "220 ready", SmtpAccepting("anna", "554 5.7.1 rejected"));
+        s.smtp.nextConnection();
+        Play(s.smtp, "220 ready", SmtpAccepting());
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.deletions(), (QList<QByteArray>{"dele 1", "dele 3"}));
+        QCOMPARE(s.smtp.messages(), (QList<QByteArray>{Relayed(1), Relayed(2), Relayed(3)}));
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    void wrongPassword_data() {
+        QTest::addColumn<bool>("serverCloses");
+        QTest::addColumn<QList<QByteArray>>("lines");
+        QTest::addColumn<QList<qint32>>("events");
+        QTest::newRow("still connected: quit")
+            << false << QList<QByteArray>{"USER bob", "PASS secret", "quit"} << QList<qint32>{7200};
+        QTest::newRow("closed by the server")
+            << true << QList<QByteArray>{"USER bob", "PASS secret"} << QList<qint32>{7200, 8001};
+    }
+    void wrongPassword() {
+        QFETCH(bool, serverCloses);
+        QFETCH(QList<QByteArray>, lines);
+        QFETCH(QList<qint32>, events);
+        Session s;
+        Play(s.pop, "+OK ready", {{"USER bob", "+OK"}, {"PASS secret", "-ERR invalid password"}});
+        if (serverCloses)
+            s.pop.close();
+        else
+            s.pop.expect("quit").reply("+OK bye");
+
+        QVERIFY(!RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.pop.lines(), lines);
+        QCOMPARE(s.log.ids(), events);
+        QCOMPARE(s.slot.POPSocket.state(), SessionSocket::State::Closed);
+    }
+
+    // The final line, or its CR LF, in a piece of its own.
+    void splitFinalLineIsFound_data() {
+        QTest::addColumn<QList<QByteArray>>("pieces");
+        const QByteArray d = Download(1);
+        QTest::newRow("\".\" CR LF alone") << QList<QByteArray>{d.chopped(3), d.right(3)};
+        QTest::newRow("CR LF after the dot") << QList<QByteArray>{d.chopped(2), d.right(2)};
+        QTest::newRow("split inside the CR LF before the dot")
+            << QList<QByteArray>{d.chopped(4), d.right(4)};
+        QTest::newRow("three pieces, header split")
+            << QList<QByteArray>{d.left(20), d.mid(20, 10), d.mid(30)};
+    }
+    void splitFinalLineIsFound() {
+        QFETCH(QList<QByteArray>, pieces);
+        Session s;
+        s.login("+OK 1 80");
+        // Well within the three seconds of silence that would end the download.
+        s.retr(1, pieces, 15);
+        s.pop.expect("dele 1").reply("+OK").expect("quit").reply("+OK bye");
+        Play(s.smtp, "220 ready", SmtpAccepting());
+
+        const bool ok = RetrieveMailbox(s.slot, s.account);
+        QCOMPARE(s.log.ids(), QList<qint32>{});
+        QCOMPARE(s.smtp.messages(), QList<QByteArray>{Relayed(1)});
+        QCOMPARE(s.deletions(), QList<QByteArray>{"dele 1"});
+        QVERIFY(ok);
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // Message 1 is delivered; message 2 breaks off: it is neither relayed nor deleted, and
+    // the session ends, its "quit" committing the deletion of message 1 when it can.
+    void cutShortDownloadIsKept_data() {
+        QTest::addColumn<bool>("serverCloses");
+        QTest::addColumn<QList<qint32>>("events");
+        QTest::newRow("silence") << false << QList<qint32>{8003};
+        QTest::newRow("connection closed") << true << QList<qint32>{8003, 8001};
+    }
+    void cutShortDownloadIsKept() {
+        QFETCH(bool, serverCloses);
+        QFETCH(QList<qint32>, events);
+        Session s;
+        s.login("+OK 2 160");
+        s.retr(1, {Download(1)});
+        s.pop.expect("dele 1").reply("+OK");
+        s.retr(2, {Download(2).left(40)});
+        if (serverCloses)
+            s.pop.close();
+        else
+            s.pop.expect("quit").reply("+OK bye");
+        Play(s.smtp, "220 ready", SmtpAccepting());
+
+        QVERIFY(!RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.smtp.messages(), QList<QByteArray>{Relayed(1)});
+        QCOMPARE(s.deletions(), QList<QByteArray>{"dele 1"});
+        QCOMPARE(s.pop.lines().last(), serverCloses ? "RETR 2" : "quit");
+        QCOMPARE(s.log.ids(), events);
+        QCOMPARE(s.log.entries().first().text,
+                 "Incomplete message from: " + s.account.MailServer +
+                     ", message 2 ended before its final line; it stays on the server.");
+    }
+
+    void refusedRetrIsSkipped() {
+        Session s;
+        s.login("+OK 2 160");
+        s.pop.expect("LIST 1").reply("+OK 1 80").expect("RETR 1").reply("-ERR no such message");
+        s.retr(2, {Download(2)});
+        s.pop.expect("dele 2").reply("+OK").expect("quit").reply("+OK bye");
+        Play(s.smtp, "220 ready", SmtpAccepting());
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.smtp.messages(), QList<QByteArray>{Relayed(2)});
+        QCOMPARE(s.deletions(), QList<QByteArray>{"dele 2"});
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    void valueThatWouldInjectALineIsRefused_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("user name") << "UserName"
+                                   << "bob\r\nDELE 1";
+        QTest::newRow("password") << "Password" << QStringLiteral("sec\nret");
+        QTest::newRow("password with NUL") << "Password" << QString::fromLatin1("sec\0ret", 7);
+        QTest::newRow("Exchange user") << "ExchangeUser"
+                                       << "anna\r\nrcpt to: eve";
+        QTest::newRow("POP server") << "MailServer"
+                                    << "127.0.0.1\r";
+        QTest::newRow("SMTP server") << "SmtpServer"
+                                     << "127.0.0.1\n";
+        QTest::newRow("postmaster") << "PostmasterMailbox"
+                                    << "Admin\r\nrcpt to: eve";
+    }
+    void valueThatWouldInjectALineIsRefused() {
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        Session s;
+        s.login("+OK 1 80");
+        AccountRecord& a = s.account;
+        ConfigSettings& settings = s.slot.Settings;
+        for (auto [name, target] : {std::pair{"UserName", &a.UserName},
+                                    {"Password", &a.Password},
+                                    {"ExchangeUser", &a.ExchangeUser},
+                                    {"MailServer", &a.MailServer},
+                                    {"SmtpServer", &settings.SmtpServer},
+                                    {"PostmasterMailbox", &settings.PostmasterMailbox}}) {
+            if (field == QLatin1String(name))
+                *target = field == "MailServer" ? a.MailServer + value : value;
+        }
+
+        QVERIFY(!RetrieveMailbox(s.slot, s.account));
+        QTest::qWait(20);
+        QCOMPARE(s.pop.connections(), 0);
+        QCOMPARE(s.smtp.connections(), 0);
+        QCOMPARE(s.log.ids(), QList<qint32>{9000});
+        QVERIFY(s.log.entries().first().text.contains("the account on 127.0.0.1:"));
+        QVERIFY(!s.log.entries().first().text.contains('\r'));
+    }
+
+    // A domain mailbox's header names its Message-ID at the remote domain, which is no
+    // mailbox: the server refuses it, the real recipient still gets the message.
+    void domainMailboxSkipsARefusedAddress() {
+        Session s;
+        s.account.GlobalMailHost = true;
+        s.account.RemoteDomain = QStringLiteral("example.com");
+        const QByteArray relayed = "Message-ID: <1234@example.com>\r\nFrom: <x@y.org>\r\n"
+                                   "To: <ann@example.com>\r\nSubject: hi\r\n\r\nHello\r\n.\r\n";
+        s.login("+OK 1 120");
+        s.retr(1, {"+OK\r\n" + relayed});
+        s.pop.expect("dele 1").reply("+OK").expect("quit").reply("+OK bye");
+        Play(s.smtp, "220 ready",
+             {{"HELO 127.0.0.1", "250 hello"},
+              {"mail from: x@y.org", "250 ok"},
+              {"rcpt to: 1234@example.com", "550 no such user"},
+              {"rcpt to: ann@example.com", "250 ok"},
+              {"data", "354 go on"},
+              {MessageMark, "250 queued"},
+              {"quit", "221 bye"}});
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.smtp.messages(), QList<QByteArray>{relayed});
+        QCOMPARE(s.deletions(), QList<QByteArray>{"dele 1"});
+        QCOMPARE(s.log.ids(), QList<qint32>{8004});
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    void serverAddress_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port"); // 0: refused
+        QTest::newRow("name") << "pop.example.com"
+                              << "pop.example.com" << 110;
+        QTest::newRow("name and port") << "pop.example.com:1100"
+                                       << "pop.example.com" << 1100;
+        QTest::newRow("IPv6 address") << "::1"
+                                      << "::1" << 110;
+        QTest::newRow("bracketed IPv6 and port") << "[::1]:995"
+                                                 << "::1" << 995;
+        QTest::newRow("bracketed IPv6") << "[::1]"
+                                        << "::1" << 110;
+        QTest::newRow("port 0") << "pop.example.com:0"
+                                << "" << 0;
+        QTest::newRow("port too large") << "pop.example.com:65536"
+                                        << "" << 0;
+        QTest::newRow("port not a number") << "pop.example.com:pop3"
+                                           << "" << 0;
+    }
+    void serverAddress() {
+        QFETCH(QString, text);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        const auto address = POPServerAddress(text);
+        QCOMPARE(address.has_value(), port != 0);
+        if (address)
+            QCOMPARE(*address, (std::pair{host, quint16(port)}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRetrieveMailbox)
+#include "tst_retrievemailbox.moc"
