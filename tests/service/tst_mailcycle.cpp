@@ -309,6 +309,23 @@ private slots:
         QCOMPARE(served.servers.size(), 1); // the second account is not started
     }
 
+    void tickDuringACycleIsDropped() {
+        Configuration c = configWith(1);
+        c.Settings.CheckInterval = 0; // due at every tick
+        save(c);
+        served.waitForStop = true;
+        make();
+        MemoryEventLog log;
+        ctrl->MailCycle();
+        QTRY_COMPARE_WITH_TIMEOUT(served.servers.size(), 1, 5000);
+        ctrl->MailCycle();
+        ctrl->MailCycle();
+        QTest::qWait(50);
+        QCOMPARE(served.servers.size(), 1);
+        QVERIFY(ctrl->CycleRunning());
+        QVERIFY(log.entries().isEmpty());
+    }
+
     void pauseAndContinueSwitchTheCycleTimer() {
         save(configWith(0));
         make();
