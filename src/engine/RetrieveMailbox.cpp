@@ -63,7 +63,7 @@ std::optional<Account> CheckedAccount(const AccountRecord& record, const ConfigS
     Account a;
     a.host = record.MailServer;
     const struct {
-        const QString& text;
+        QString text;
         QByteArray* bytes;
         const char* what;
     } values[] = {

@@ -104,12 +104,14 @@ bool SendMessage(SessionSlot& slot, const QString& smtpServer, const QString& sm
     const auto command = [&](const QByteArray& line, const QByteArray& code) {
         return socket.sendLine(line) && slot.WaitSMTPReply(code);
     };
-    const bool accepted = slot.WaitSMTPReply("220") && command("HELO " + *host, "250") &&
-                          command("mail from: " + from, "250") &&
-                          (useList ? SendRecipientList(slot, smtpServer, *postmaster)
-                                   : command("rcpt to: " + recipient, "250")) &&
-                          (slot.PingSMTP(), command("data", "354")) && SendPieces(slot) &&
-                          slot.WaitSMTPDataReply("250");
+    bool accepted = slot.WaitSMTPReply("220") && command("HELO " + *host, "250") &&
+                    command("mail from: " + from, "250") &&
+                    (useList ? SendRecipientList(slot, smtpServer, *postmaster)
+                             : command("rcpt to: " + recipient, "250"));
+    if (accepted) {
+        slot.PingSMTP();
+        accepted = command("data", "354") && SendPieces(slot) && slot.WaitSMTPDataReply("250");
+    }
     clear();
     if (!accepted) {
         slot.ReportSMTPFailure(smtpServer);
