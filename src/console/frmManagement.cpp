@@ -1,10 +1,12 @@
 #include "frmManagement.h"
 
+#include "Ansi.h"
 #include "FileMod.h"
 #include "MessageBoxes.h"
 #include "ReadRules.h"
 #include "StringTable.h"
 #include "frmLogMode.h"
+#include "frmSMTPSettings.h"
 #include "frmSchedule.h"
 #include "frmTimeOut.h"
 #include "frmUndeliverable.h"
@@ -78,6 +80,7 @@ frmManagement::frmManagement(Configuration config, QString dataFilePath,
     tmrUpdate_.setInterval(1000);
     connect(&tmrUpdate_, &QTimer::timeout, this, &frmManagement::changeWatcher);
     tmrUpdate_.start();
+    connect(&Winsock1_, &QTcpSocket::readyRead, this, [this] { Winsock1DataArrival(0); });
 }
 
 frmManagement::~frmManagement() {
@@ -454,13 +457,26 @@ void frmManagement::run(Action action) {
     case Action::TimeoutValues:
         openDialog(QStringLiteral("frmTimeOut"), [this] { return new frmTimeOut(*this); });
         break;
-    // The dialogs and operations behind these arrive with their own windows.
     case Action::SmtpSettings:
+        openDialog(QStringLiteral("frmSMTPSettings"),
+                   [this] { return new frmSMTPSettings(*this); });
+        break;
     case Action::StartService:
+        StartService();
+        break;
     case Action::StopService:
+        StopService();
+        break;
     case Action::InstallService:
+        InstallService();
+        break;
     case Action::UninstallService:
+        UninstallService();
+        break;
     case Action::QueryMail:
+        QueryMail();
+        break;
+    // The windows behind these arrive with the help and about dialogs.
     case Action::HelpContents:
     case Action::HelpUpdates:
     case Action::HelpSubmitBug:
@@ -503,6 +519,14 @@ void frmManagement::pollService() {
     static constexpr std::array<int, 3> words = {223, 221, 222};
     servicePanel_->setText(LoadResString(215) +
                            LoadResString(words[static_cast<size_t>(ServiceState_)]));
+}
+
+void frmManagement::Winsock1DataArrival(int index) {
+    QTcpSocket& socket = Winsock1_;
+    const QString piece = Ansi::FromAnsi(socket.readAll());
+    // A new piece replaces the last one: the test only ever looks at the latest reply.
+    if (!piece.isEmpty())
+        ReplyBuffer_.at(static_cast<size_t>(index)) = piece;
 }
 
 void frmManagement::setFileStatus(const QString& text) {

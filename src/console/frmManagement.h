@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTcpSocket>
 #include <QTimer>
 #include <array>
 #include <functional>
@@ -68,6 +69,13 @@ public:
     // Ends the program at once: nothing saved, no question, no preferences written.
     void FileExit();
 
+    // The socket of the SMTP connection test (member 0 of the array; nothing else in the
+    // console uses one) and, per member, the latest piece of data received on it.
+    [[nodiscard]] QTcpSocket& Winsock1() { return Winsock1_; }
+    [[nodiscard]] QString& ReplyBuffer(int index) {
+        return ReplyBuffer_.at(static_cast<size_t>(index));
+    }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -126,6 +134,16 @@ private:
     void run(Action action);
     void askInternetCheck();
 
+    void StartService();
+    void StopService();
+    void InstallService();
+    void UninstallService();
+    void QueryMail();
+    // The switch's launch for Install and Uninstall, which end quietly if it fails.
+    void launchQuietly(const QString& switchWord);
+
+    void Winsock1DataArrival(int index);
+
     void pollService();
     void changeWatcher();
     void saveButton();
@@ -156,4 +174,6 @@ private:
     QList<QPointer<QDialog>> dialogs_;
     QTimer svcTmr_;
     QTimer tmrUpdate_;
+    QTcpSocket Winsock1_;
+    std::array<QString, 11> ReplyBuffer_;
 };

@@ -1,10 +1,12 @@
 #pragma once
 
-// The console's view of the installed service: the three-second poll behind the service
-// panel of the main window.
+// The console's view of the service: the three-second poll behind the service panel of
+// the main window, starting and stopping through the service directory, and launching the
+// service program with a switch.
 
 #include <QString>
 
+class MessageBoxes;
 class ServiceDirectory;
 
 namespace modService {
@@ -13,6 +15,20 @@ inline const QString ServiceName = QStringLiteral("Pop3_QVL");
 
 // "Stopped" .. "Error" for 1..8; empty for any other number.
 [[nodiscard]] QString StatusName(int status);
+
+// hollisvc in the folder named by HOLLIMERE_PROGRAM_DIR, else in the console's own.
+[[nodiscard]] QString ServiceProgramPath();
+
+struct Launch {
+    qint64 task = 0;      // the process id; 0 when it did not start
+    bool missing = false; // the program file was not there
+    int error = 0;
+    QString description;
+};
+
+// Starts the service program with `switchWord` ("-install", "-uninstall", "-query") on its
+// own, without waiting for it.
+[[nodiscard]] Launch LaunchServiceProgram(const QString& switchWord);
 
 } // namespace modService
 
@@ -27,7 +43,16 @@ public:
     // The last status text read; a reading outside 1..8 keeps the previous one.
     [[nodiscard]] QString svcStatusText() const { return statusText_; }
 
+    // Start or stop the service the last poll found, then read its status again. False,
+    // after saying why in `boxes`, when it was not found or did not answer in time.
+    [[nodiscard]] bool svcStart(MessageBoxes& boxes);
+    [[nodiscard]] bool svcStop(MessageBoxes& boxes);
+
 private:
+    [[nodiscard]] bool control(bool start, MessageBoxes& boxes);
+    void svcReadStatus();
+
     ServiceDirectory& directory_;
     QString statusText_;
+    bool found_ = false;
 };

@@ -8,7 +8,8 @@ const QString UnitSuffix = QStringLiteral(".service");
 
 } // namespace
 
-SystemdServiceDirectory::SystemdServiceDirectory(int timeoutMs) : timeoutMs_(timeoutMs) {}
+SystemdServiceDirectory::SystemdServiceDirectory(int timeoutMs, int controlTimeoutMs)
+    : timeoutMs_(timeoutMs), controlTimeoutMs_(controlTimeoutMs) {}
 
 QStringList SystemdServiceDirectory::serviceNames() {
     const SystemctlResult listed = RunSystemctl(
@@ -75,4 +76,16 @@ int SystemdServiceDirectory::StatusFromUnitState(const QString& loadState,
     if (activeState == QLatin1String("active") || activeState == QLatin1String("reloading"))
         return 4;
     return 0;
+}
+
+bool SystemdServiceDirectory::startService(const QString& name) {
+    return control(QStringLiteral("start"), name);
+}
+
+bool SystemdServiceDirectory::stopService(const QString& name) {
+    return control(QStringLiteral("stop"), name);
+}
+
+bool SystemdServiceDirectory::control(const QString& verb, const QString& name) const {
+    return RunSystemctl({verb, QStringLiteral("--"), name + UnitSuffix}, controlTimeoutMs_).ok;
 }

@@ -19,3 +19,21 @@ QStringList FakeServiceDirectory::serviceNames() {
 int FakeServiceDirectory::serviceStatus(const QString& name) {
     return status_.value(name, 0);
 }
+
+bool FakeServiceDirectory::startService(const QString& name) {
+    return control(QStringLiteral("start"), name, 4);
+}
+
+bool FakeServiceDirectory::stopService(const QString& name) {
+    return control(QStringLiteral("stop"), name, 1);
+}
+
+bool FakeServiceDirectory::control(const QString& verb, const QString& name, int status) {
+    controls_.append(verb + u' ' + name);
+    if (duringControl)
+        duringControl();
+    if (!answering_ || !names_.contains(name))
+        return false;
+    status_.insert(name, status);
+    return true;
+}

@@ -1,0 +1,135 @@
+// The main window's service operations: Start and Stop through the service directory,
+// Install, Uninstall and QueryMail by launching the service program.
+
+#include "MessageBoxes.h"
+#include "StringTable.h"
+#include "frmManagement.h"
+#include "frmWaitAni.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString ServiceTitle = QStringLiteral("Service");
+
+MsgBox::Request serviceMessage(const char* text, MsgBox::Icon icon) {
+    return {QString::fromLatin1(text), ServiceTitle, icon};
+}
+
+bool serviceProgramExists() {
+    return QFileInfo(modService::ServiceProgramPath()).isFile();
+}
+
+} // namespace
+
+void frmManagement::StartService() {
+    switch (ServiceState_) {
+    case 0:
+        boxes_.show(serviceMessage("Service could not be found, the service is not installed",
+                                   MsgBox::Icon::Exclamation));
+        return;
+    case 1: {
+        bool started = false;
+        {
+            const frmWaitAni wait;
+            pollService();
+            started = poll_.svcStart(boxes_);
+        }
+        if (started)
+            boxes_.show(serviceMessage("Service was started", MsgBox::Icon::Information));
+        return;
+    }
+    default:
+        boxes_.show(serviceMessage("Service is already started.", MsgBox::Icon::Information));
+    }
+}
+
+void frmManagement::StopService() {
+    switch (ServiceState_) {
+    case 0:
+        boxes_.show(serviceMessage("Service could not be found, the service is not installed",
+                                   MsgBox::Icon::Exclamation));
+        return;
+    case 1:
+        boxes_.show(serviceMessage("Service is already stopped.", MsgBox::Icon::Information));
+        return;
+    default: {
+        bool stopped = false;
+        {
+            const frmWaitAni wait;
+            pollService();
+            stopped = poll_.svcStop(boxes_);
+        }
+        if (stopped)
+            boxes_.show(serviceMessage("Service was stopped", MsgBox::Icon::Information));
+    }
+    }
+}
+
+void frmManagement::launchQuietly(const QString& switchWord) {
+    const frmWaitAni wait;
+    [[maybe_unused]] const modService::Launch launch = modService::LaunchServiceProgram(switchWord);
+}
+
+void frmManagement::InstallService() {
+    if (ServiceState_ != 0) {
+        boxes_.show(serviceMessage("The service is already installed", MsgBox::Icon::Information));
+        return;
+    }
+    if (!serviceProgramExists()) {
+        boxes_.show(serviceMessage("Service could not be located on your machine",
+                                   MsgBox::Icon::Exclamation));
+        return;
+    }
+    launchQuietly(QStringLiteral("-install"));
+}
+
+void frmManagement::UninstallService() {
+    if (ServiceState_ == 0) {
+        boxes_.show(
+            serviceMessage("The service is already uninstalled", MsgBox::Icon::Information));
+        return;
+    }
+    if (ServiceState_ == 2) {
+        boxes_.show(serviceMessage("Please stop the service before uninstalling",
+                                   MsgBox::Icon::Information));
+        return;
+    }
+    if (!serviceProgramExists()) {
+        boxes_.show(serviceMessage("Service could not be located on your machine",
+                                   MsgBox::Icon::Exclamation));
+        return;
+    }
+    launchQuietly(QStringLiteral("-uninstall"));
+    boxes_.show({tr("The service may appear in the services list and show \"offline\" in the "
+                    "status bar below until you close all management consoles and this "
+                    "console."),
+                 QString(), MsgBox::Icon::None});
+}
+
+void frmManagement::QueryMail() {
+    if (!serviceProgramExists()) {
+        boxes_.show({tr("Service was not located on your local machine"), tr("Find Service"),
+                     MsgBox::Icon::Critical});
+        return;
+    }
+    if (boxes_.show({LoadResString(352),
+                     LoadResString(351),
+                     MsgBox::Icon::Question,
+                     {MsgBox::Button::Yes, MsgBox::Button::No},
+                     MsgBox::Button::Yes}) != MsgBox::Button::Yes)
+        return;
+    modService::Launch launch;
+    {
+        const frmWaitAni wait;
+        launch = modService::LaunchServiceProgram(QStringLiteral("-query"));
+    }
+    if (launch.missing) {
+        boxes_.show({LoadResString(315), LoadResString(314), MsgBox::Icon::Exclamation});
+    } else if (launch.task == 0) {
+        boxes_.show({tr("Error %1: %2").arg(launch.error).arg(launch.description),
+                     LoadResString(354), MsgBox::Icon::Critical});
+    } else {
+        boxes_.show({LoadResString(353), LoadResString(351), MsgBox::Icon::Information});
+    }
+}

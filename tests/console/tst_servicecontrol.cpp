@@ -1,0 +1,294 @@
+#include "ConsoleWindow.h"
+#include "modService.h"
+
+#include <QFile>
+
+namespace {
+
+enum Operation { Start, Stop, Install, Uninstall, Query };
+
+const QString Name = QStringLiteral("Pop3_QVL");
+constexpr int NotInstalled = 0;
+
+QString box(const QString& title, MsgBox::Icon icon, const QString& text) {
+    return QStringLiteral("%1 | %2 | %3").arg(title).arg(int(icon)).arg(text);
+}
+
+QString serviceBox(MsgBox::Icon icon, const QString& text) {
+    return box(QStringLiteral("Service"), icon, text);
+}
+
+const QString OfflineNote = QStringLiteral(
+    "The service may appear in the services list and show \"offline\" in the status bar below "
+    "until you close all management consoles and this console.");
+const QString QueryQuestion = box(QStringLiteral("Query Mail"), MsgBox::Icon::Question,
+                                  QStringLiteral("Would you like to query the POP mail accounts "
+                                                 "for new mail that are setup on this server?"));
+
+} // namespace
+
+class TestServiceControl : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ConsoleWindow> console_;
+    std::unique_ptr<QTemporaryDir> programDir_;
+
+    // Opens the window on a service in `status` (0: none) as its first poll sees it.
+    void open(int status) {
+        if (status != NotInstalled)
+            console_->services.setService(Name, status);
+        console_->open();
+    }
+
+    // Through the list, as a user double-clicks the operation's item.
+    void run(Operation operation) {
+        if (operation == Query) {
+            console_->clickNode(QStringLiteral("C1D"));
+            console_->doubleClickRow(1);
+        } else {
+            console_->clickNode(QStringLiteral("C1C"));
+            console_->doubleClickRow(operation);
+        }
+    }
+
+    void placeProgram(bool executable = true) {
+        const QString path = programDir_->filePath(QStringLiteral("hollisvc"));
+        QVERIFY(QFile::copy(QStringLiteral(FAKE_HOLLISVC_PATH), path));
+        if (!executable)
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    }
+
+    [[nodiscard]] QStringList launches() const {
+        QFile file(programDir_->filePath(QStringLiteral("launches")));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    // Every launch the console made, known complete once a later launch of our own shows.
+    [[nodiscard]] QStringList launchesSettled() {
+        if (!QFileInfo::exists(programDir_->filePath(QStringLiteral("hollisvc"))))
+            return launches();
+        if (modService::LaunchServiceProgram(QStringLiteral("-settled")).task == 0)
+            return {QStringLiteral("the sentinel did not start")};
+        if (!QTest::qWaitFor([this] { return launches().contains(QStringLiteral("-settled")); }))
+            return {QStringLiteral("the sentinel did not report")};
+        QStringList made = launches();
+        made.removeAll(QStringLiteral("-settled"));
+        return made;
+    }
+
+    [[nodiscard]] QStringList shown() const {
+        QStringList texts;
+        for (const MsgBox::Request& request : console_->boxes.shown)
+            texts.append(box(request.title, request.icon, request.text));
+        return texts;
+    }
+
+private slots:
+    void initTestCase() { qputenv("COMPUTERNAME", "MAILHOST"); }
+    void init() {
+        console_ = std::make_unique<ConsoleWindow>();
+        programDir_ = std::make_unique<QTemporaryDir>();
+        qputenv("HOLLIMERE_PROGRAM_DIR", programDir_->path().toLocal8Bit());
+    }
+    void cleanup() {
+        console_.reset();
+        programDir_.reset();
+    }
+
+    void startStop_data() {
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("answering");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QStringList>("controls");
+        QTest::addColumn<int>("statusAfter");
+        using I = MsgBox::Icon;
+        const QString notFound =
+            serviceBox(I::Exclamation, "Service could not be found, the service is not installed");
+        const QString started = serviceBox(I::Information, "Service is already started.");
+        const QString stopped = serviceBox(I::Information, "Service is already stopped.");
+        const QStringList none;
+        QTest::newRow("start, not installed")
+            << int(Start) << 0 << true << QStringList{notFound} << none << 0;
+        QTest::newRow("start, stopped")
+            << int(Start) << 1 << true
+            << QStringList{serviceBox(I::Information, "Service was started")}
+            << QStringList{"start Pop3_QVL"} << 4;
+        QTest::newRow("start, running")
+            << int(Start) << 4 << true << QStringList{started} << none << 4;
+        QTest::newRow("start, start pending")
+            << int(Start) << 2 << true << QStringList{started} << none << 2;
+        QTest::newRow("start, paused")
+            << int(Start) << 7 << true << QStringList{started} << none << 7;
+        QTest::newRow("start times out")
+            << int(Start) << 1 << false
+            << QStringList{serviceBox(I::Critical, "Service did not respond to request to start")}
+            << QStringList{"start Pop3_QVL"} << 1;
+        QTest::newRow("stop, not installed")
+            << int(Stop) << 0 << true << QStringList{notFound} << none << 0;
+        QTest::newRow("stop, stopped")
+            << int(Stop) << 1 << true << QStringList{stopped} << none << 1;
+        QTest::newRow("stop, running")
+            << int(Stop) << 4 << true
+            << QStringList{serviceBox(I::Information, "Service was stopped")}
+            << QStringList{"stop Pop3_QVL"} << 1;
+        QTest::newRow("stop, paused")
+            << int(Stop) << 7 << true
+            << QStringList{serviceBox(I::Information, "Service was stopped")}
+            << QStringList{"stop Pop3_QVL"} << 1;
+        QTest::newRow("stop times out")
+            << int(Stop) << 4 << false
+            << QStringList{serviceBox(I::Critical, "Service did not respond to request to stop")}
+            << QStringList{"stop Pop3_QVL"} << 4;
+    }
+    void startStop() {
+        QFETCH(int, operation);
+        QFETCH(int, status);
+        QFETCH(bool, answering);
+        QFETCH(QStringList, messages);
+        QFETCH(QStringList, controls);
+        QFETCH(int, statusAfter);
+        open(status);
+        FakeServiceDirectory& services = console_->services;
+        services.setAnswering(answering);
+        bool waitShown = false;
+        services.duringControl = [&] {
+            waitShown = ConsoleWindow::dialog("frmWaitAni");
+        };
+        run(Operation(operation));
+        QCOMPARE(shown(), messages);
+        QCOMPARE(services.controls(), controls);
+        QCOMPARE(services.serviceStatus(Name), statusAfter);
+        QCOMPARE(waitShown, !controls.isEmpty());
+        QVERIFY(!ConsoleWindow::dialog("frmWaitAni"));
+    }
+
+    // The toolbar's service buttons lead to the same operations.
+    void toolbarStartsAndStops() {
+        open(1);
+        console_->pressTool(5);
+        QCOMPARE(console_->services.controls(), QStringList{"start Pop3_QVL"});
+        QTest::qWait(3100); // the next poll sees it running
+        QCOMPARE(console_->window().serviceState(), 2);
+        console_->pressTool(6);
+        QCOMPARE(console_->services.controls(), QStringList({"start Pop3_QVL", "stop Pop3_QVL"}));
+    }
+
+    // Start decides on the last poll but acts on a fresh one.
+    void serviceRemovedSinceThePoll() {
+        open(1);
+        console_->services.removeService(Name);
+        run(Start);
+        QCOMPARE(shown(), QStringList{serviceBox(MsgBox::Icon::Critical,
+                                                 "Service could not be found, the service is not "
+                                                 "installed")});
+        QVERIFY(console_->services.controls().isEmpty());
+        QCOMPARE(console_->window().serviceState(), 0);
+    }
+
+    void installUninstall_data() {
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("program");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QStringList>("launched");
+        using I = MsgBox::Icon;
+        const QString missing =
+            serviceBox(I::Exclamation, "Service could not be located on your machine");
+        const QString installed = serviceBox(I::Information, "The service is already installed");
+        const QString mustStop =
+            serviceBox(I::Information, "Please stop the service before uninstalling");
+        const QStringList none;
+        QTest::newRow("install") << int(Install) << 0 << true << none << QStringList{"-install"};
+        QTest::newRow("install, program missing")
+            << int(Install) << 0 << false << QStringList{missing} << none;
+        QTest::newRow("install, stopped")
+            << int(Install) << 1 << true << QStringList{installed} << none;
+        QTest::newRow("install, running")
+            << int(Install) << 4 << true << QStringList{installed} << none;
+        QTest::newRow("uninstall, not installed")
+            << int(Uninstall) << 0 << true
+            << QStringList{serviceBox(I::Information, "The service is already uninstalled")}
+            << none;
+        QTest::newRow("uninstall, stopped")
+            << int(Uninstall) << 1 << true << QStringList{box({}, I::None, OfflineNote)}
+            << QStringList{"-uninstall"};
+        QTest::newRow("uninstall, program missing")
+            << int(Uninstall) << 1 << false << QStringList{missing} << none;
+        QTest::newRow("uninstall, running")
+            << int(Uninstall) << 4 << true << QStringList{mustStop} << none;
+        QTest::newRow("uninstall, start pending")
+            << int(Uninstall) << 2 << true << QStringList{mustStop} << none;
+        QTest::newRow("uninstall, paused")
+            << int(Uninstall) << 7 << true << QStringList{mustStop} << none;
+    }
+    void installUninstall() {
+        QFETCH(int, operation);
+        QFETCH(int, status);
+        QFETCH(bool, program);
+        QFETCH(QStringList, messages);
+        QFETCH(QStringList, launched);
+        if (program)
+            placeProgram();
+        open(status);
+        run(Operation(operation));
+        QCOMPARE(shown(), messages);
+        QCOMPARE(launchesSettled(), launched);
+        QVERIFY(console_->services.controls().isEmpty());
+    }
+
+    void queryMail_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("program");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QStringList>("launched");
+        const QString queried = box(QStringLiteral("Query Mail"), MsgBox::Icon::Information,
+                                    QStringLiteral("Mail has been queried, do not query mail "
+                                                   "again until the previous query has finished. "
+                                                   " Check the application event log."));
+        const int yes = int(MsgBox::Button::Yes);
+        QTest::newRow("yes") << 1 << true << yes << QStringList{QueryQuestion, queried}
+                             << QStringList{"-query"};
+        QTest::newRow("yes, not installed")
+            << 0 << true << yes << QStringList{QueryQuestion, queried} << QStringList{"-query"};
+        QTest::newRow("no") << 4 << true << int(MsgBox::Button::No) << QStringList{QueryQuestion}
+                            << QStringList{};
+        QTest::newRow("program missing")
+            << 4 << false << yes
+            << QStringList{box(QStringLiteral("Find Service"), MsgBox::Icon::Critical,
+                               QStringLiteral("Service was not located on your local machine"))}
+            << QStringList{};
+    }
+    void queryMail() {
+        QFETCH(int, status);
+        QFETCH(bool, program);
+        QFETCH(int, answer);
+        QFETCH(QStringList, messages);
+        QFETCH(QStringList, launched);
+        if (program)
+            placeProgram();
+        open(status);
+        console_->boxes.answerNext(MsgBox::Button(answer));
+        run(Query);
+        QCOMPARE(shown(), messages);
+        QCOMPARE(launchesSettled(), launched);
+    }
+
+    void queryMailLaunchFails() {
+        placeProgram(false);
+        open(1);
+        run(Query);
+        QCOMPARE(console_->boxes.shown.size(), 2);
+        const MsgBox::Request& error = console_->boxes.shown[1];
+        QCOMPARE(error.title, QStringLiteral("Error, unable to query mail"));
+        QCOMPARE(error.icon, MsgBox::Icon::Critical);
+        QVERIFY2(error.text.startsWith(QStringLiteral("Error ")), qPrintable(error.text));
+        QVERIFY(launches().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestServiceControl)
+#include "tst_servicecontrol.moc"
