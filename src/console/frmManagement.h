@@ -139,8 +139,11 @@ private:
     void InstallService();
     void UninstallService();
     void QueryMail();
-    // The switch's launch for Install and Uninstall, which end quietly if it fails.
-    void launchQuietly(const QString& switchWord);
+    // Start or stop on a fresh poll, the wait window showing meanwhile.
+    void controlService(bool start);
+    // The launch for Install and Uninstall: false when it did not start, after a message
+    // only when the program is missing.
+    [[nodiscard]] bool launchQuietly(const QString& switchWord);
 
     void Winsock1DataArrival(int index);
 

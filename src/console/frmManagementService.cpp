@@ -10,10 +10,12 @@
 
 namespace {
 
-const QString ServiceTitle = QStringLiteral("Service");
+MsgBox::Request serviceMessage(const QString& text, MsgBox::Icon icon) {
+    return {text, modService::MessageTitle, icon};
+}
 
-MsgBox::Request serviceMessage(const char* text, MsgBox::Icon icon) {
-    return {QString::fromLatin1(text), ServiceTitle, icon};
+MsgBox::Request notFoundMessage() {
+    return serviceMessage(modService::NotFoundText, MsgBox::Icon::Exclamation);
 }
 
 bool serviceProgramExists() {
@@ -25,86 +27,77 @@ bool serviceProgramExists() {
 void frmManagement::StartService() {
     switch (ServiceState_) {
     case 0:
-        boxes_.show(serviceMessage("Service could not be found, the service is not installed",
-                                   MsgBox::Icon::Exclamation));
+        boxes_.show(notFoundMessage());
         return;
-    case 1: {
-        bool started = false;
-        {
-            const frmWaitAni wait;
-            pollService();
-            started = poll_.svcStart(boxes_);
-        }
-        if (started)
-            boxes_.show(serviceMessage("Service was started", MsgBox::Icon::Information));
+    case 1:
+        controlService(true);
         return;
-    }
     default:
-        boxes_.show(serviceMessage("Service is already started.", MsgBox::Icon::Information));
+        boxes_.show(serviceMessage(tr("Service is already started."), MsgBox::Icon::Information));
     }
 }
 
 void frmManagement::StopService() {
     switch (ServiceState_) {
     case 0:
-        boxes_.show(serviceMessage("Service could not be found, the service is not installed",
-                                   MsgBox::Icon::Exclamation));
+        boxes_.show(notFoundMessage());
         return;
     case 1:
-        boxes_.show(serviceMessage("Service is already stopped.", MsgBox::Icon::Information));
+        boxes_.show(serviceMessage(tr("Service is already stopped."), MsgBox::Icon::Information));
         return;
-    default: {
-        bool stopped = false;
-        {
-            const frmWaitAni wait;
-            pollService();
-            stopped = poll_.svcStop(boxes_);
-        }
-        if (stopped)
-            boxes_.show(serviceMessage("Service was stopped", MsgBox::Icon::Information));
-    }
+    default:
+        controlService(false);
     }
 }
 
-void frmManagement::launchQuietly(const QString& switchWord) {
+void frmManagement::controlService(bool start) {
+    bool done = false;
+    {
+        const frmWaitAni wait;
+        pollService();
+        done = start ? poll_.svcStart(boxes_) : poll_.svcStop(boxes_);
+    }
+    if (done)
+        boxes_.show(serviceMessage(start ? tr("Service was started") : tr("Service was stopped"),
+                                   MsgBox::Icon::Information));
+}
+
+bool frmManagement::launchQuietly(const QString& switchWord) {
+    if (!serviceProgramExists()) {
+        boxes_.show(serviceMessage(tr("Service could not be located on your machine"),
+                                   MsgBox::Icon::Exclamation));
+        return false;
+    }
     const frmWaitAni wait;
-    [[maybe_unused]] const modService::Launch launch = modService::LaunchServiceProgram(switchWord);
+    return modService::LaunchServiceProgram(switchWord).task != 0;
 }
 
 void frmManagement::InstallService() {
     if (ServiceState_ != 0) {
-        boxes_.show(serviceMessage("The service is already installed", MsgBox::Icon::Information));
+        boxes_.show(
+            serviceMessage(tr("The service is already installed"), MsgBox::Icon::Information));
         return;
     }
-    if (!serviceProgramExists()) {
-        boxes_.show(serviceMessage("Service could not be located on your machine",
-                                   MsgBox::Icon::Exclamation));
-        return;
-    }
-    launchQuietly(QStringLiteral("-install"));
+    // The status panel shows the outcome at a later poll.
+    [[maybe_unused]] const bool launched = launchQuietly(QStringLiteral("-install"));
 }
 
 void frmManagement::UninstallService() {
     if (ServiceState_ == 0) {
         boxes_.show(
-            serviceMessage("The service is already uninstalled", MsgBox::Icon::Information));
+            serviceMessage(tr("The service is already uninstalled"), MsgBox::Icon::Information));
         return;
     }
     if (ServiceState_ == 2) {
-        boxes_.show(serviceMessage("Please stop the service before uninstalling",
+        boxes_.show(serviceMessage(tr("Please stop the service before uninstalling"),
                                    MsgBox::Icon::Information));
         return;
     }
-    if (!serviceProgramExists()) {
-        boxes_.show(serviceMessage("Service could not be located on your machine",
-                                   MsgBox::Icon::Exclamation));
-        return;
-    }
-    launchQuietly(QStringLiteral("-uninstall"));
-    boxes_.show({tr("The service may appear in the services list and show \"offline\" in the "
-                    "status bar below until you close all management consoles and this "
-                    "console."),
-                 QString(), MsgBox::Icon::None});
+    if (launchQuietly(QStringLiteral("-uninstall")))
+        boxes_.show({tr("The service may appear in the services list and show \"offline\" in "
+                        "the status bar below until you close all management consoles and this "
+                        "console."),
+                     QString(), MsgBox::Icon::None});
 }
 
 void frmManagement::QueryMail() {

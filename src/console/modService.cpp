@@ -62,10 +62,9 @@ bool ServicePoll::svcStop(MessageBoxes& boxes) {
 }
 
 bool ServicePoll::control(bool start, MessageBoxes& boxes) {
-    const QString title = QStringLiteral("Service");
+    const QString& title = modService::MessageTitle;
     if (!found_) {
-        boxes.show({QStringLiteral("Service could not be found, the service is not installed"),
-                    title, MsgBox::Icon::Critical});
+        boxes.show({modService::NotFoundText, title, MsgBox::Icon::Critical});
         return false;
     }
     const bool answered = start ? directory_.startService(modService::ServiceName)

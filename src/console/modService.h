@@ -12,6 +12,10 @@ class ServiceDirectory;
 namespace modService {
 
 inline const QString ServiceName = QStringLiteral("Pop3_QVL");
+// The title of the service messages, and the one for a service that is not there.
+inline const QString MessageTitle = QStringLiteral("Service");
+inline const QString NotFoundText =
+    QStringLiteral("Service could not be found, the service is not installed");
 
 // "Stopped" .. "Error" for 1..8; empty for any other number.
 [[nodiscard]] QString StatusName(int status);

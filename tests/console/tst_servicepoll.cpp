@@ -1,4 +1,5 @@
 #include "FakeServiceDirectory.h"
+#include "FakeSystemctl.h"
 #include "ServiceDirectory.h"
 #include "modService.h"
 
@@ -116,6 +117,42 @@ private slots:
         clock.start();
         QVERIFY(directory.serviceNames().isEmpty());
         QVERIFY2(clock.elapsed() < 5000, "a hung systemctl must not block the console");
+    }
+
+    // systemctl waits for the job; its failure, a job time-out included, is no answer.
+    void startAndStop_data() {
+        QTest::addColumn<QString>("verb");
+        QTest::addColumn<int>("exitStatus");
+        QTest::addColumn<bool>("answered");
+        QTest::newRow("started") << "start" << 0 << true;
+        QTest::newRow("start job timed out") << "start" << 1 << false;
+        QTest::newRow("stopped") << "stop" << 0 << true;
+        QTest::newRow("stop refused") << "stop" << 4 << false;
+    }
+    void startAndStop() {
+        QFETCH(QString, verb);
+        QFETCH(int, exitStatus);
+        QFETCH(bool, answered);
+        FakeSystemctl systemctl;
+        systemctl.fail(verb, exitStatus,
+                       QStringLiteral("Job for Pop3_QVL.service failed because a timeout was "
+                                      "exceeded."));
+        SystemdServiceDirectory directory;
+        const bool result = verb == QLatin1String("start")
+                                ? directory.startService(modService::ServiceName)
+                                : directory.stopService(modService::ServiceName);
+        QCOMPARE(result, answered);
+        QCOMPARE(systemctl.calls(), QStringList{verb + QStringLiteral(" -- Pop3_QVL.service")});
+    }
+
+    void hungStartIsCutOff() {
+        QTemporaryDir dir;
+        qputenv("HOLLIMERE_SYSTEMCTL", writeSystemctl(dir, "exec sleep 30\n").toLocal8Bit());
+        SystemdServiceDirectory directory(2000, 200);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!directory.startService(modService::ServiceName));
+        QVERIFY(clock.elapsed() < 5000);
     }
 
     void unreadableStatusKeepsLastText() {

@@ -229,6 +229,20 @@ private slots:
         QCOMPARE(console_->window().Winsock1().state(), QAbstractSocket::UnconnectedState);
     }
 
+    // The dialog cannot go away under the test that runs in it.
+    void closingDuringTestIgnored() {
+        StalledListener stalled;
+        QWidget* dialog = openDialog(smtpConfig("localhost", QString::number(stalled.port()), ""));
+        QTimer::singleShot(3 * TickMs, dialog, [dialog] {
+            dialog->close();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        QCOMPARE(verify(dialog).icon, MsgBox::Icon::Critical);
+        QVERIFY(ConsoleWindow::dialog(QStringLiteral("frmSMTPSettings")));
+        ConsoleWindow::click(dialog, QStringLiteral("CancelButton"));
+        QVERIFY(!ConsoleWindow::dialog(QStringLiteral("frmSMTPSettings")));
+    }
+
     // A socket left open must not turn a server that cannot be reached into a success.
     void openSocketIsTestedAgain() {
         ScriptedServer other;
