@@ -129,8 +129,6 @@ private slots:
             << int(Start) << 1 << true
             << QStringList{serviceBox(I::Information, "Service was started")}
             << QStringList{"start Pop3_QVL"} << 4;
-        QTest::newRow("start, running")
-            << int(Start) << 4 << true << QStringList{started} << none << 4;
         QTest::newRow("start, start pending")
             << int(Start) << 2 << true << QStringList{started} << none << 2;
         QTest::newRow("start, paused")
@@ -145,10 +143,6 @@ private slots:
             << int(Stop) << 1 << true << QStringList{stopped} << none << 1;
         QTest::newRow("stop, running")
             << int(Stop) << 4 << true
-            << QStringList{serviceBox(I::Information, "Service was stopped")}
-            << QStringList{"stop Pop3_QVL"} << 1;
-        QTest::newRow("stop, paused")
-            << int(Stop) << 7 << true
             << QStringList{serviceBox(I::Information, "Service was stopped")}
             << QStringList{"stop Pop3_QVL"} << 1;
         QTest::newRow("stop times out")
@@ -219,8 +213,6 @@ private slots:
             << int(Install) << 0 << false << QStringList{missing} << none;
         QTest::newRow("install, stopped")
             << int(Install) << 1 << true << QStringList{installed} << none;
-        QTest::newRow("install, running")
-            << int(Install) << 4 << true << QStringList{installed} << none;
         QTest::newRow("uninstall, not installed")
             << int(Uninstall) << 0 << true
             << QStringList{serviceBox(I::Information, "The service is already uninstalled")}
@@ -234,8 +226,6 @@ private slots:
             << int(Uninstall) << 4 << true << QStringList{mustStop} << none;
         QTest::newRow("uninstall, start pending")
             << int(Uninstall) << 2 << true << QStringList{mustStop} << none;
-        QTest::newRow("uninstall, paused")
-            << int(Uninstall) << 7 << true << QStringList{mustStop} << none;
     }
     void installUninstall() {
         QFETCH(int, operation);

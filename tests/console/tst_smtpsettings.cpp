@@ -139,15 +139,6 @@ private slots:
         QVERIFY(console_->window().isEnabled());
     }
 
-    void unstorableServerRefused() {
-        QWidget* dialog = openDialog(smtpConfig("old", "25", "old.example"));
-        ConsoleWindow::paste(dialog, QStringLiteral("Server0"), QString(70, u'a'));
-        ConsoleWindow::click(dialog, QStringLiteral("OKButton"));
-        QCOMPARE(console_->boxes.shown.size(), 1);
-        QVERIFY(dialog->isVisible());
-        QVERIFY(!console_->window().dataChanged());
-    }
-
     void verifyConnection_data() {
         QTest::addColumn<QString>("server");
         QTest::addColumn<bool>("passes");
