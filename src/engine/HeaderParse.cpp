@@ -60,7 +60,6 @@ QByteArray SearchText(const QByteArray& text, const QByteArray& stripped) {
 void FindRecipients(const QByteArray& searchText, const QByteArray& remoteDomain,
                     const QByteArray& postmaster, PreparedMessage& out) {
     const QByteArray local = '@' + remoteDomain.toLower();
-    bool postmasterOnly = false;
     qsizetype pos = 0;
     while (!remoteDomain.isEmpty()) {
         const qsizetype open = searchText.indexOf('<', pos);
@@ -75,10 +74,8 @@ void FindRecipients(const QByteArray& searchText, const QByteArray& remoteDomain
         const QByteArray addr = searchText.mid(pos, close - pos);
         // An address that could carry a line break into a command is never taken.
         const bool isLocal = addr.toLower().contains(local) && !HasControlOrBlank(addr);
-        if (!isLocal) {
-            postmasterOnly = postmasterOnly || out.Recipients.isEmpty();
+        if (!isLocal)
             continue;
-        }
         if (out.Recipients.contains(addr))
             continue;
         for (const QByteArray& one : addr.split(',')) {
@@ -89,7 +86,9 @@ void FindRecipients(const QByteArray& searchText, const QByteArray& remoteDomain
             out.Recipients.append(one);
         }
     }
-    if (out.Recipients.isEmpty() && postmasterOnly)
+    // Nobody local found: the postmaster gets it, rather than the server refusing a
+    // message with no recipient in every cycle while it waits at the ISP for ever.
+    if (out.Recipients.isEmpty())
         out.Recipients.append(postmaster);
 }
 

@@ -99,8 +99,14 @@ private slots:
         QTest::newRow("< without >: 8100, the ones found stand")
             << Download({"To: <anna@example.com>", "Cc: <bob@example.com", "Subject: hi"})
             << "example.com" << L{"anna@example.com"} << true;
-        QTest::newRow("no remote domain")
-            << Download({"To: <anna@example.com>", "Subject: hi"}) << "" << L{} << false;
+        QTest::newRow("no remote domain: the postmaster")
+            << Download({"To: <anna@example.com>", "Subject: hi"}) << "" << L{Postmaster} << false;
+        QTest::newRow("no bracketed address at all: the postmaster")
+            << Download({"To: anna@example.com", "Subject: hi"}) << "example.com" << L{Postmaster}
+            << false;
+        QTest::newRow("< without > before any local address: the postmaster")
+            << Download({"To: <anna@example.com", "Subject: hi"}) << "example.com" << L{Postmaster}
+            << true;
         QTest::newRow("folded line break inside brackets")
             << Download({"To: <x@example.com", " rcpt to: boss@example.com>", "Subject: hi"})
             << "example.com" << L{Postmaster} << false;
