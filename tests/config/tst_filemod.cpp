@@ -183,14 +183,6 @@ class TestFileMod : public QObject {
 private slots:
     void init() { QFile::remove(path()); }
 
-    void dataFilePathTakesBaseNameInUpperCase() {
-        QCOMPARE(DataFilePath(QStringLiteral("/opt/hollimere"), QStringLiteral("hollisvc")),
-                 QStringLiteral("/opt/hollimere/HOLLISVC.ini"));
-        QCOMPARE(DataFilePath(QStringLiteral("/opt/hollimere")),
-                 QStringLiteral("/opt/hollimere/HOLLISVC.ini"));
-    }
-
-    // Files written by an independent implementation of the format.
     void loadsSharedTestData_data() {
         QTest::addColumn<QString>("name");
         QTest::newRow("typical") << QStringLiteral("typical.ini");
@@ -287,14 +279,6 @@ private slots:
         Configuration again;
         QVERIFY(LoadData(again, path(), KeyPolicy::ReportAndFail));
         QCOMPARE(again.Settings.FileKey, key);
-    }
-
-    void keysOfNewFilesDiffer() {
-        Configuration a, b;
-        QVERIFY(LoadData(a, path(), KeyPolicy::MakeNewKey));
-        QFile::remove(path());
-        QVERIFY(LoadData(b, path(), KeyPolicy::MakeNewKey));
-        QVERIFY(a.Settings.FileKey != b.Settings.FileKey);
     }
 
     void readRules_data() {
@@ -575,13 +559,6 @@ private slots:
         cfg.Settings.FileKey = QStringLiteral("  ");
         QVERIFY(!SaveData(cfg, path()));
         QVERIFY(!QFile::exists(path()));
-    }
-
-    void saveIntoMissingFolderFails() {
-        const FileResult result =
-            SaveData(sampleConfig(), dir.filePath(QStringLiteral("no-such-folder/HOLLISVC.ini")));
-        QVERIFY(!result);
-        QVERIFY(result.error.contains(QStringLiteral("no-such-folder")));
     }
 
     void fileIsOwnerOnlyAfterEverySave() {
