@@ -2,6 +2,7 @@
 // `hollisvc -query`, and what the service logged and delivered. Needs no outside server.
 
 #include "FileMod.h"
+#include "LoopbackSite.h"
 #include "Pop3Mailbox.h"
 #include "SmtpSink.h"
 
@@ -27,6 +28,14 @@ const QList<QByteArray> SalesMail = {
     "\r\n"
     "The parts leave on Monday.\r\n"
     ".and this line starts with a dot\r\n",
+};
+
+const QList<QByteArray> ArchiveMail = {
+    "From: <reports@partner.example>\r\n"
+    "To: <arch@isp.example>\r\n"
+    "Subject: Monthly report\r\n"
+    "\r\n"
+    "Kept on the POP3 server: this account keeps its mail there.\r\n",
 };
 
 const QList<QByteArray> DomainMail = {
@@ -70,43 +79,23 @@ int main(int argc, char* argv[]) {
         std::fputs("cannot set up the demo servers\n", stderr);
         return 1;
     }
-    pop.addMailbox("sales", "sales-pw", SalesMail);
-    pop.addMailbox("catchall", "domain-pw", DomainMail);
+    pop.addMailbox("sales", "pw1", SalesMail);
+    pop.addMailbox("catchall", "pw2", DomainMail);
+    pop.addMailbox("archive", "pw3", ArchiveMail);
 
-    Configuration c;
-    c.Settings.FileKey =
-        QStringLiteral("DemoKeyBcdefghijklmnopqrstuvwxyzBCDEFGHIJKLMNOPQRSTUVWXYZbcdefghij");
-    c.Settings.SmtpServer = QStringLiteral("127.0.0.1");
-    c.Settings.SmtpPort = QString::number(smtp.port());
-    c.Settings.LocalDomain = QStringLiteral("example.org");
-    c.Settings.CheckInterval = 10;
-    c.Settings.LogMode = QStringLiteral("3");
-    c.Settings.NoInternetCheck = QStringLiteral("1");
-    c.Settings.PopTimeout = QStringLiteral("30");
-    c.Settings.SmtpTimeout = QStringLiteral("30");
-    c.Settings.PostmasterMailbox = QStringLiteral("postmaster@example.org");
-    const QString server = QStringLiteral("127.0.0.1:%1").arg(pop.port());
-    c.Accounts[0] = {QStringLiteral("Sales"),
-                     server,
-                     QStringLiteral("sales"),
-                     QStringLiteral("sales-pw"),
-                     false,
-                     QStringLiteral("sales@example.org"),
-                     QString(),
-                     false};
-    c.Accounts[1] = {QStringLiteral("Whole domain"), server, QStringLiteral("catchall"),
-                     QStringLiteral("domain-pw"),    true,   QString(),
-                     QStringLiteral("isp.example"),  false};
-    if (const auto saved = FileMod::SaveData(c, FileMod::DataFilePath(dir.path())); !saved) {
+    if (const auto saved = FileMod::SaveData(LoopbackSite(pop.port(), smtp.port(), 30),
+                                             FileMod::DataFilePath(dir.path()));
+        !saved) {
         std::fputs(qPrintable(saved.error + u'\n'), stderr);
         return 1;
     }
     print(QStringLiteral("POP3 server on 127.0.0.1:%1: \"sales\" holds %2 messages (single-user, "
                          "for sales@example.org), \"catchall\" holds %3 (Global ISP Mail Host for "
-                         "isp.example)")
+                         "isp.example), \"archive\" holds %4 (single-user, Keep Mail on Host)")
               .arg(pop.port())
               .arg(SalesMail.size())
-              .arg(DomainMail.size()));
+              .arg(DomainMail.size())
+              .arg(ArchiveMail.size()));
     print(QStringLiteral("SMTP server on 127.0.0.1:%1; data file %2")
               .arg(smtp.port())
               .arg(FileMod::DataFilePath(dir.path())));
@@ -114,11 +103,7 @@ int main(int argc, char* argv[]) {
 
     const QString events = dir.filePath(QStringLiteral("events.log"));
     QProcess svc;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOLLIMERE_DATA_DIR"), dir.path());
-    env.insert(QStringLiteral("HOLLIMERE_EVENTLOG"), events);
-    env.remove(QStringLiteral("NOTIFY_SOCKET"));
-    svc.setProcessEnvironment(env);
+    svc.setProcessEnvironment(HollisvcEnvironment(dir.path(), events, 1000));
     svc.setProcessChannelMode(QProcess::ForwardedChannels);
     QObject::connect(&svc, &QProcess::finished, &app, &QCoreApplication::quit);
     QObject::connect(&svc, &QProcess::errorOccurred, &app, [&app] { app.exit(1); });
@@ -139,10 +124,12 @@ int main(int argc, char* argv[]) {
         print(QStringLiteral("  from %1 to %2: %3")
                   .arg(QString::fromLatin1(d.sender), QString::fromLatin1(d.recipients.join(", ")),
                        firstLine(d.data, "Subject:")));
-    print(QStringLiteral("\nLeft on the POP3 server: sales %1, catchall %2")
+    print(QStringLiteral("\nLeft on the POP3 server: sales %1, catchall %2, archive %3")
               .arg(pop.messages("sales").size())
-              .arg(pop.messages("catchall").size()));
-    const bool ok = svc.exitStatus() == QProcess::NormalExit && svc.exitCode() == 0 &&
-                    smtp.deliveries().size() == SalesMail.size() + DomainMail.size();
+              .arg(pop.messages("catchall").size())
+              .arg(pop.messages("archive").size()));
+    const bool ok =
+        svc.exitStatus() == QProcess::NormalExit && svc.exitCode() == 0 &&
+        smtp.deliveries().size() == SalesMail.size() + DomainMail.size() + ArchiveMail.size();
     return ok ? 0 : 1;
 }

@@ -1,4 +1,5 @@
 #include "FileMod.h"
+#include "LoopbackSite.h"
 
 #include <QDir>
 #include <QFile>
@@ -170,31 +171,10 @@ private slots:
                    path(QStringLiteral("delivered")), QStringLiteral("100")});
         QVERIFY2(accepting(smtpPort), qPrintable(QString::fromUtf8(peers.last()->readAll())));
 
-        Configuration c;
-        c.Settings.FileKey =
-            QStringLiteral("QbZxWkTrNmPqLsHvJdFgCyRtUeIoPzBnMxKwVcSbDfGhJkLqWeRtYuIoPzXcVbNm");
-        c.Settings.SmtpServer = QStringLiteral("127.0.0.1");
-        c.Settings.SmtpPort = QString::number(smtpPort);
-        c.Settings.LocalDomain = QStringLiteral("example.org");
-        c.Settings.CheckInterval = 10;
-        c.Settings.LogMode = QStringLiteral("3");
-        c.Settings.NoInternetCheck = QStringLiteral("1");
-        c.Settings.PopTimeout = QStringLiteral("10");
-        c.Settings.SmtpTimeout = QStringLiteral("10");
-        c.Settings.PostmasterMailbox = QStringLiteral("postmaster@example.org");
-        const QString pop = QStringLiteral("127.0.0.1:%1").arg(popPort);
-        c.Accounts[0] = {"Sales", pop, "sales", "pw1", false, "sales@example.org", "", false};
-        c.Accounts[1] = {"Domain", pop, "catchall", "pw2", true, "", "isp.example", false};
-        c.Accounts[2] = {"Archive", pop, "archive", "pw3", false, "arch@example.org", "", true};
-        QVERIFY(FileMod::SaveData(c, FileMod::DataFilePath(d)));
+        QVERIFY(FileMod::SaveData(LoopbackSite(popPort, smtpPort, 10), FileMod::DataFilePath(d)));
 
         QProcess svc;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOLLIMERE_DATA_DIR"), d);
-        env.insert(QStringLiteral("HOLLIMERE_EVENTLOG"), path(QStringLiteral("events.log")));
-        env.insert(QStringLiteral("HOLLIMERE_SECOND_MS"), QStringLiteral("100"));
-        env.remove(QStringLiteral("NOTIFY_SOCKET"));
-        svc.setProcessEnvironment(env);
+        svc.setProcessEnvironment(HollisvcEnvironment(d, path(QStringLiteral("events.log")), 100));
         svc.start(QStringLiteral(HOLLISVC_PATH), {QStringLiteral("-query")});
         QVERIFY(svc.waitForFinished(60000));
         QFile log(path(QStringLiteral("events.log")));

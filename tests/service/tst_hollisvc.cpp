@@ -1,5 +1,6 @@
 #include "FakeSystemctl.h"
 #include "FileMod.h"
+#include "LoopbackSite.h"
 #include "Pop3Mailbox.h"
 #include "SmtpSink.h"
 
@@ -14,9 +15,6 @@
 #include <csignal>
 
 namespace {
-
-const QString Key =
-    QStringLiteral("QbZxWkTrNmPqLsHvJdFgCyRtUeIoPzBnMxKwVcSbDfGhJkLqWeRtYuIoPzXcVbNm");
 
 const QByteArray Letter = "Return-Path: <ann@else.example>\r\n"
                           "From: Ann <ann@else.example>\r\n"
@@ -41,34 +39,10 @@ class TestHollisvc : public QObject {
 
     QTemporaryDir dir;
 
-    Configuration config(quint16 popPort, quint16 smtpPort) {
-        Configuration c;
-        c.Settings.FileKey = Key;
-        c.Settings.SmtpServer = QStringLiteral("127.0.0.1");
-        c.Settings.SmtpPort = QString::number(smtpPort);
-        c.Settings.LocalDomain = QStringLiteral("example.org");
-        c.Settings.CheckInterval = 10;
-        c.Settings.LogMode = QStringLiteral("3");
-        c.Settings.NoInternetCheck = QStringLiteral("1");
-        c.Settings.PopTimeout = QStringLiteral("5");
-        c.Settings.SmtpTimeout = QStringLiteral("5");
-        c.Settings.PostmasterMailbox = QStringLiteral("postmaster@example.org");
-        const QString server = QStringLiteral("127.0.0.1:%1").arg(popPort);
-        c.Accounts[0] = {"Sales", server, "sales", "pw1", false, "sales@example.org", "", false};
-        c.Accounts[1] = {"Domain", server, "catchall", "pw2", true, "", "isp.example", false};
-        c.Accounts[2] = {"Archive", server, "archive", "pw3", false, "arch@example.org", "", true};
-        return c;
-    }
-
     // Runs hollisvc with the data folder and event log of this test.
     QProcess* start(const QStringList& arguments, int secondMs = 1000) {
         auto* p = new QProcess(this);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOLLIMERE_DATA_DIR"), dir.path());
-        env.insert(QStringLiteral("HOLLIMERE_EVENTLOG"), eventLog());
-        env.insert(QStringLiteral("HOLLIMERE_SECOND_MS"), QString::number(secondMs));
-        env.remove(QStringLiteral("NOTIFY_SOCKET"));
-        p->setProcessEnvironment(env);
+        p->setProcessEnvironment(HollisvcEnvironment(dir.path(), eventLog(), secondMs));
         p->start(QStringLiteral(HOLLISVC_PATH), arguments);
         return p;
     }
@@ -115,8 +89,8 @@ private slots:
         pop.addMailbox("sales", "pw1", {Letter});
         pop.addMailbox("catchall", "pw2", {DomainLetter});
         pop.addMailbox("archive", "pw3", {Letter});
-        QVERIFY(
-            FileMod::SaveData(config(pop.port(), smtp.port()), FileMod::DataFilePath(dir.path())));
+        QVERIFY(FileMod::SaveData(LoopbackSite(pop.port(), smtp.port(), 5),
+                                  FileMod::DataFilePath(dir.path())));
 
         QProcess* p = start({QStringLiteral("-query")}, 50);
         const bool ended = finish(p, 30000);
@@ -201,7 +175,7 @@ private slots:
         QTcpServer silent;
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         SmtpSink smtp;
-        Configuration c = config(silent.serverPort(), smtp.port());
+        Configuration c = LoopbackSite(silent.serverPort(), smtp.port(), 5);
         c.Settings.PopTimeout = QStringLiteral("300");
         QVERIFY(FileMod::SaveData(c, FileMod::DataFilePath(dir.path())));
 
