@@ -25,7 +25,13 @@ void ConsoleDialog::showEvent(QShowEvent* event) {
     if (event->spontaneous())
         return;
     adjustSize();
-    move(screen()->geometry().center() - rect().center());
+    CenterForm(*this);
+}
+
+void CenterForm(QWidget& window) {
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(window.screen()->geometry().center());
+    window.move(frame.topLeft());
 }
 
 QDialogButtonBox* ConsoleDialog::buttons(const QString& ok, const QString& okName,

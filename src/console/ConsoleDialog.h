@@ -36,6 +36,9 @@ protected:
     MessageBoxes& boxes_;
 };
 
+// Centres `window` on its screen.
+void CenterForm(QWidget& window);
+
 // A whole number typed by the user, trimmed of blanks. False when the text is not one or
 // does not fit -`max` - 1..`max`.
 [[nodiscard]] bool WholeNumber(const QString& text, int max, int& number);

@@ -2,14 +2,19 @@
 
 #include "Ansi.h"
 #include "FileMod.h"
+#include "MainMod.h"
 #include "MessageBoxes.h"
 #include "ReadRules.h"
+#include "ShellOpen.h"
 #include "StringTable.h"
+#include "frmAbout.h"
+#include "frmHelp.h"
 #include "frmLogMode.h"
 #include "frmSMTPSettings.h"
 #include "frmSchedule.h"
 #include "frmTimeOut.h"
 #include "frmUndeliverable.h"
+#include "modHelp.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -43,6 +48,11 @@ QString computerName() {
     return name.isEmpty() ? QSysInfo::machineHostName() : name;
 }
 
+DesktopShell& desktopShell() {
+    static DesktopShell shell;
+    return shell;
+}
+
 QSettings preferences() {
     return QSettings(QStringLiteral("QVL_POP3"));
 }
@@ -61,7 +71,7 @@ static void initResources() {
 frmManagement::frmManagement(Configuration config, QString dataFilePath,
                              ServiceDirectory& directory, MessageBoxes& boxes, QWidget* parent)
     : QMainWindow(parent), config_(std::move(config)), dataFilePath_(std::move(dataFilePath)),
-      boxes_(boxes), poll_(directory) {
+      boxes_(boxes), shell_(&desktopShell()), poll_(directory) {
     initResources();
     createMenus();
     createToolbar();
@@ -476,14 +486,33 @@ void frmManagement::run(Action action) {
     case Action::QueryMail:
         QueryMail();
         break;
-    // The windows behind these arrive with the help and about dialogs.
     case Action::HelpContents:
+        HelpContents();
+        break;
     case Action::HelpUpdates:
+        modHelp::CheckForNewVersion(boxes_);
+        break;
     case Action::HelpSubmitBug:
+        shell_->ShellOpen(modHelp::BugMailLink(modHelp::MenuVersionText()));
+        break;
     case Action::HelpSubmitComment:
+        shell_->ShellOpen(
+            modHelp::SuggestionMailLink(modHelp::MenuVersionText(), modHelp::From::Menu));
+        break;
     case Action::HelpAbout:
+        openDialog(QStringLiteral("frmAbout"), [this] { return new frmAbout(*this); });
         break;
     }
+}
+
+void frmManagement::HelpContents() {
+    const QString page = MainMod::HelpFolder + QStringLiteral("contents.htp");
+    if (help_) {
+        help_->navigate(page);
+        return;
+    }
+    help_ = new frmHelp(*this, boxes_, *shell_);
+    help_->load(page);
 }
 
 void frmManagement::openDialog(const QString& name, const std::function<QDialog*()>& make) {
@@ -574,6 +603,7 @@ void frmManagement::changeWatcher() {
 
 void frmManagement::closeEvent(QCloseEvent* event) {
     if (exiting_) {
+        closeHelp();
         event->accept();
         return;
     }
@@ -591,7 +621,13 @@ void frmManagement::closeEvent(QCloseEvent* event) {
         return;
     }
     writePreferences();
+    closeHelp();
     event->accept();
+}
+
+void frmManagement::closeHelp() {
+    if (help_)
+        help_->close();
 }
 
 void frmManagement::FileExit() {

@@ -15,6 +15,8 @@
 #include <functional>
 
 class MessageBoxes;
+class Shell;
+class frmHelp;
 class QAction;
 class QDialog;
 class QLabel;
@@ -51,6 +53,9 @@ public:
     // Every dialog's OK calls this; the change watcher writes the file.
     void setDataChanged() { DataChanged_ = true; }
     [[nodiscard]] MessageBoxes& boxes() { return boxes_; }
+    // Where documents and mail links are opened; the desktop unless set otherwise.
+    [[nodiscard]] Shell& shell() { return *shell_; }
+    void setShell(Shell& shell) { shell_ = &shell; }
 
     [[nodiscard]] int serviceState() const { return ServiceState_; }
     [[nodiscard]] const QString& itemClicked() const { return strItemClicked_; }
@@ -133,6 +138,8 @@ private:
     void listItemDoubleClicked();
     void run(Action action);
     void askInternetCheck();
+    void HelpContents();
+    void closeHelp();
 
     void StartService();
     void StopService();
@@ -156,6 +163,7 @@ private:
     Configuration config_;
     QString dataFilePath_;
     MessageBoxes& boxes_;
+    Shell* shell_;
     ServicePoll poll_;
 
     bool DataChanged_ = false;
@@ -175,6 +183,7 @@ private:
     QLabel* servicePanel_ = nullptr;
     QLabel* filePanel_ = nullptr;
     QList<QPointer<QDialog>> dialogs_;
+    QPointer<frmHelp> help_;
     QTimer svcTmr_;
     QTimer tmrUpdate_;
     QTcpSocket Winsock1_;

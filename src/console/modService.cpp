@@ -18,10 +18,13 @@ QString modService::StatusName(int status) {
     return QString::fromLatin1(names[static_cast<size_t>(status - 1)]);
 }
 
-QString modService::ServiceProgramPath() {
+QString modService::ProgramFolder() {
     const QString folder = qEnvironmentVariable("HOLLIMERE_PROGRAM_DIR");
-    return (folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder) +
-           QStringLiteral("/hollisvc");
+    return folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
+}
+
+QString modService::ServiceProgramPath() {
+    return ProgramFolder() + QStringLiteral("/hollisvc");
 }
 
 modService::Launch modService::LaunchServiceProgram(const QString& switchWord) {

@@ -20,7 +20,9 @@ inline const QString NotFoundText =
 // "Stopped" .. "Error" for 1..8; empty for any other number.
 [[nodiscard]] QString StatusName(int status);
 
-// hollisvc in the folder named by HOLLIMERE_PROGRAM_DIR, else in the console's own.
+// The folder named by HOLLIMERE_PROGRAM_DIR, else the console's own.
+[[nodiscard]] QString ProgramFolder();
+// hollisvc in ProgramFolder().
 [[nodiscard]] QString ServiceProgramPath();
 
 struct Launch {

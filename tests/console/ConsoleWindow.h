@@ -5,12 +5,14 @@
 #include "AnsweringMessageBoxes.h"
 #include "FakeServiceDirectory.h"
 #include "FileMod.h"
+#include "ShellOpen.h"
 #include "frmManagement.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +33,13 @@ inline AccountRecord TestAccount(const QString& name, const QString& exchangeUse
     return record;
 }
 
+// Keeps the targets instead of starting a program for them.
+class RecordingShell : public Shell {
+public:
+    void ShellOpen(const QString& target) override { opened.append(target); }
+    QStringList opened;
+};
+
 class ConsoleWindow {
 public:
     ConsoleWindow() {
@@ -49,6 +58,7 @@ public:
             !FileMod::LoadData(config, dataPath_, FileMod::KeyPolicy::MakeNewKey))
             qFatal("the data file cannot be written");
         window_ = std::make_unique<frmManagement>(config, dataPath_, services, boxes);
+        window_->setShell(shell);
         window_->show();
         if (!QTest::qWaitForWindowExposed(window_.get()))
             qFatal("the window does not show");
@@ -56,6 +66,16 @@ public:
     }
 
     frmManagement& window() { return *window_; }
+
+    // The item `caption` of the Help menu.
+    void chooseHelp(const QString& caption) {
+        for (QAction* item : window_->findChild<QMenu*>(QStringLiteral("HelpMenu"))->actions())
+            if (item->text() == caption) {
+                item->trigger();
+                return;
+            }
+        QFAIL("no such menu item");
+    }
 
     [[nodiscard]] Configuration stored() const {
         Configuration config;
@@ -132,6 +152,7 @@ public:
 
     AnsweringMessageBoxes boxes;
     FakeServiceDirectory services;
+    RecordingShell shell;
 
 private:
     [[nodiscard]] QTreeView* detailView() const {

@@ -1,0 +1,179 @@
+#include "ConsoleWindow.h"
+#include "LocalHttpServer.h"
+#include "StringTable.h"
+
+#include <QFile>
+#include <QPushButton>
+
+class TestHelpMenu : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ConsoleWindow> console_;
+    QTemporaryDir programDir_;
+    const QByteArray path_ = qgetenv("PATH");
+
+    static QWidget* about() { return ConsoleWindow::dialog(QStringLiteral("frmAbout")); }
+
+    static QString caption(const char* name) {
+        auto* label = about()->findChild<QLabel*>(QLatin1String(name));
+        if (label)
+            return label->text();
+        return about()->findChild<QAbstractButton*>(QLatin1String(name))->text();
+    }
+
+    static void click(const char* name) {
+        QTest::mouseClick(about()->findChild<QAbstractButton*>(QLatin1String(name)),
+                          Qt::LeftButton);
+    }
+
+private slots:
+    void init() {
+        console_ = std::make_unique<ConsoleWindow>();
+        console_->open();
+        qputenv("HOLLIMERE_PROGRAM_DIR", programDir_.path().toUtf8());
+    }
+
+    void cleanup() {
+        console_.reset();
+        qputenv("PATH", path_);
+        qunsetenv("HOLLIMERE_UPDATE_URL");
+        qunsetenv("HOLLIMERE_PROGRAM_DIR");
+    }
+
+    void aboutBoxTexts() {
+        console_->chooseHelp(LoadResString(207));
+        QVERIFY(about());
+        QVERIFY(!console_->window().isEnabled());
+        QCOMPARE(about()->windowTitle(), QStringLiteral("About Hollimere"));
+        QCOMPARE(caption("lblTitle"), QStringLiteral("Hollimere"));
+        QCOMPARE(caption("lblVersion"), QStringLiteral("Version 3.0"));
+        QCOMPARE(caption("lblBuild0"), QStringLiteral("Interface Build: 10"));
+        QCOMPARE(caption("lblBuild1"), QStringLiteral("Engine Build: 81"));
+        QCOMPARE(caption("cmdOK"), QStringLiteral("OK"));
+        QCOMPARE(caption("cmdSysInfo"), QStringLiteral("System Info..."));
+        click("cmdOK");
+        QTRY_VERIFY(!about());
+        QVERIFY(console_->window().isEnabled());
+    }
+
+    void mailLinks_data() {
+        QTest::addColumn<QString>("menuItem"); // empty: the about box's button
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("link");
+        const QString bugBody =
+            "&body=1. Please copy events or attach an event log to this email.  Under our "
+            "privacy policy, we will not use your event log for anything other than to fix the "
+            "bug submitted.  2. Explain as much as you can of the situation which caused the "
+            "error or bug.";
+        QTest::newRow("menu bug") << LoadResString(205) << QString()
+                                  << "mailto: bugs@hollimere.example?subject=BUG: QVL_POP3-3.0 0" +
+                                         bugBody;
+        QTest::newRow("menu suggestion")
+            << LoadResString(206) << QString()
+            << "mailto: suggestions@hollimere.example?subject=SUGGESTION: QVL_POP3-3.0 0&body="
+               "Please add your comments about a feature you wish to see, something your wish "
+               "would be changed or any general comments that you may have.";
+        QTest::newRow("about bug")
+            << QString() << "cmdSubmitBug"
+            << "mailto: bugs@hollimere.example?subject=BUG: QVL_POP3-Version 3.0 Interface "
+               "Build: 10" +
+                   bugBody;
+        QTest::newRow("about suggestion")
+            << QString() << "cmdsuggestion"
+            << "mailto: suggestions@hollimere.example?subject=SUGGESTION: QVL_POP3-Version 3.0 "
+               "Interface Build: 10&body=Please add your explanation of a feature you wish to "
+               "see, something your wish to would be changed or general comments.";
+    }
+
+    void mailLinks() {
+        QFETCH(QString, menuItem);
+        QFETCH(QString, button);
+        QFETCH(QString, link);
+        if (menuItem.isEmpty()) {
+            console_->chooseHelp(LoadResString(207));
+            click(qPrintable(button));
+        } else {
+            console_->chooseHelp(menuItem);
+        }
+        QCOMPARE(console_->shell.opened, QStringList{link});
+    }
+
+    void systemInformation_data() {
+        QTest::addColumn<QStringList>("installed");
+        QTest::addColumn<QString>("started"); // empty: none, so the message
+        QTest::newRow("none") << QStringList{} << QString();
+        QTest::newRow("one") << QStringList{"lxtask"} << "lxtask";
+        QTest::newRow("first of the list wins")
+            << QStringList{"lxtask", "gnome-system-monitor"} << "gnome-system-monitor";
+    }
+
+    void systemInformation() {
+        QFETCH(QStringList, installed);
+        QFETCH(QString, started);
+        QTemporaryDir bin;
+        const QString ran = bin.filePath(QStringLiteral("ran"));
+        for (const QString& name : installed) {
+            QFile script(bin.filePath(name));
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write(QStringLiteral("#!/bin/sh\necho %1 > '%2'\n").arg(name, ran).toUtf8());
+            script.setPermissions(script.permissions() | QFile::ExeOwner);
+        }
+        qputenv("PATH", bin.path().toUtf8());
+
+        console_->chooseHelp(LoadResString(207));
+        click("cmdSysInfo");
+        if (started.isEmpty()) {
+            QCOMPARE(console_->boxes.shown.size(), 1);
+            QCOMPARE(console_->boxes.shown[0].text,
+                     QStringLiteral("System Information Is Unavailable At This Time"));
+            QCOMPARE(console_->boxes.shown[0].title, QStringLiteral("About"));
+            QCOMPARE(console_->boxes.shown[0].icon, MsgBox::Icon::Information);
+            return;
+        }
+        QVERIFY(console_->boxes.shown.isEmpty());
+        QFile marker(ran);
+        QTRY_VERIFY(marker.exists() && marker.size() > 0);
+        QVERIFY(marker.open(QIODevice::ReadOnly));
+        QCOMPARE(marker.readAll().trimmed(), started.toUtf8());
+    }
+
+    void updateCheck_data() {
+        QTest::addColumn<QByteArray>("versionFile");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message"); // empty: no message at all
+        const QString upToDate = QStringLiteral("Most updated version is currently installed.");
+        QTest::newRow("newer minor") << QByteArray("3.1.0\r\n") << 200
+                                     << "There is a new version (3.1.0) of this service available.";
+        QTest::newRow("newer major") << QByteArray("4.0") << 200
+                                     << "There is a new version (4.0) of this service available.";
+        QTest::newRow("equal") << QByteArray("3.0.7") << 200 << upToDate;
+        QTest::newRow("older") << QByteArray("2.9") << 200 << upToDate;
+        QTest::newRow("unreadable") << QByteArray("<html>Not here</html>") << 200
+                                    << "The version file from the web site could not be read.";
+        QTest::newRow("blank") << QByteArray(" \n") << 200 << QString();
+        QTest::newRow("not found") << QByteArray("3.9") << 404 << QString();
+    }
+
+    void updateCheck() {
+        QFETCH(QByteArray, versionFile);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        LocalHttpServer server;
+        server.serve("/us/software/qvlGateway/download/revision.dat", versionFile, status);
+        qputenv("HOLLIMERE_UPDATE_URL", server.url().toString().toUtf8());
+
+        console_->chooseHelp(QStringLiteral("Check for &Updates"));
+        QCOMPARE(server.requestedPaths().size(), 1);
+        if (message.isEmpty()) {
+            QVERIFY(console_->boxes.shown.isEmpty());
+            return;
+        }
+        QCOMPARE(console_->boxes.shown.size(), 1);
+        QCOMPARE(console_->boxes.shown[0].text, message);
+        QCOMPARE(console_->boxes.shown[0].title, QStringLiteral("Update"));
+        QVERIFY(QFile::exists(programDir_.filePath(QStringLiteral("Revision.dat"))));
+    }
+};
+
+QTEST_MAIN(TestHelpMenu)
+#include "tst_helpmenu.moc"
