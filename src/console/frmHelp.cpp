@@ -108,7 +108,8 @@ void frmHelp::downloadHelp() {
             for (const QString& name : modHelp::HelpFiles) {
                 [[maybe_unused]] const bool fetched = WebRoutines::DownloadFile(
                     folder.resolved(QUrl(name)), MainMod::HelpFolder + name);
-                QCoreApplication::processEvents();
+                // Clicks wait: closing the main window now would pull the viewer away.
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             }
     }
     setEnabled(true);
