@@ -164,12 +164,11 @@ std::optional<std::pair<QString, quint16>> POPServerAddress(const QString& text)
     if (colon < 0 || (!bracketed && text.indexOf(QLatin1Char(':')) != colon) ||
         (bracketed && text.at(colon - 1) != QLatin1Char(']')))
         return std::pair{bracketed ? text.mid(1, text.size() - 2) : text, POPPort};
-    bool ok = false;
-    const uint port = text.mid(colon + 1).toUInt(&ok);
-    if (!ok || port == 0 || port > 65535)
+    const std::optional<quint16> port = PortNumber(text.mid(colon + 1));
+    if (!port)
         return std::nullopt;
     const QString host = bracketed ? text.mid(1, colon - 2) : text.left(colon);
-    return std::pair{host, static_cast<quint16>(port)};
+    return std::pair{host, *port};
 }
 
 QByteArray ReadStatCount(SessionSlot& slot) {

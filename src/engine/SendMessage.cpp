@@ -62,14 +62,6 @@ bool SendPieces(SessionSlot& slot) {
     return true;
 }
 
-std::optional<quint16> PortNumber(const QString& text) {
-    bool ok = false;
-    const uint port = ReadRules::TrimSpaces(text).toUInt(&ok);
-    if (!ok || port == 0 || port > 65535)
-        return std::nullopt;
-    return static_cast<quint16>(port);
-}
-
 } // namespace
 
 bool SendMessage(SessionSlot& slot, const QString& smtpServer, const QString& smtpPort,
@@ -90,7 +82,7 @@ bool SendMessage(SessionSlot& slot, const QString& smtpServer, const QString& sm
         return engineError(QStringLiteral("5 Invalid procedure call: the SMTP server or the "
                                           "postmaster address holds a character that cannot "
                                           "be sent"));
-    const std::optional<quint16> port = PortNumber(smtpPort);
+    const std::optional<quint16> port = PortNumber(ReadRules::TrimSpaces(smtpPort));
     if (!port)
         return engineError(QStringLiteral("13 Type mismatch: SMTP port \"") + smtpPort +
                            QLatin1Char('"'));
