@@ -10,8 +10,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <climits>
-
 namespace modHelp {
 
 const QStringList HelpFiles = {
@@ -102,9 +100,8 @@ void CheckForNewVersion(MessageBoxes& boxes) {
     }
     if (!text)
         return;
-    // Every version that can be read is newer than the lowest possible one; a file that
-    // is not a version must not pass for "up to date".
-    if (!UpdateCheck::IsNewerVersion(*text, INT_MIN, INT_MIN)) {
+    // A file that is not a version must not pass for "up to date".
+    if (!UpdateCheck::ReadVersion(*text)) {
         boxes.show({QObject::tr("The version file from the web site could not be read."),
                     UpdateTitle, MsgBox::Icon::Exclamation});
         return;

@@ -41,17 +41,22 @@ std::optional<QString> FetchVersionText(const QString& localCopy) {
     return text;
 }
 
-bool IsNewerVersion(const QString& text, int major, int minor) {
+std::optional<Version> ReadVersion(const QString& text) {
     const QStringList parts = text.split(u'.');
     if (parts.size() < 2 || parts.size() > 5)
-        return false;
+        return std::nullopt;
     bool majorOk = false;
     bool minorOk = false;
-    const double remoteMajor = parts.at(0).trimmed().toDouble(&majorOk);
-    const double remoteMinor = parts.at(1).trimmed().toDouble(&minorOk);
+    const Version v{parts.at(0).trimmed().toDouble(&majorOk),
+                    parts.at(1).trimmed().toDouble(&minorOk)};
     if (!majorOk || !minorOk)
-        return false;
-    return remoteMajor > major || (remoteMajor >= major && remoteMinor > minor);
+        return std::nullopt;
+    return v;
+}
+
+bool IsNewerVersion(const QString& text, int major, int minor) {
+    const auto v = ReadVersion(text);
+    return v && (v->major > major || (v->major >= major && v->minor > minor));
 }
 
 } // namespace UpdateCheck

@@ -22,8 +22,15 @@ inline constexpr int ProgramMinor = HOLLIMERE_VERSION_MINOR;
 // nullopt when the check is off, the download fails or the file is blank.
 [[nodiscard]] std::optional<QString> FetchVersionText(const QString& localCopy);
 
-// Only the first two "."-separated parts count. Text that is not a version (the first
-// two parts not numbers, or more than five parts) is never newer.
+// The first two "."-separated parts as numbers; nullopt for text that is not a version
+// (the first two parts not numbers, or more than five parts).
+struct Version {
+    double major = 0;
+    double minor = 0;
+};
+[[nodiscard]] std::optional<Version> ReadVersion(const QString& text);
+
+// Only the first two parts count; text that is not a version is never newer.
 [[nodiscard]] bool IsNewerVersion(const QString& text, int major = ProgramMajor,
                                   int minor = ProgramMinor);
 
