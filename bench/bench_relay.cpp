@@ -47,6 +47,7 @@ int Serve(int argc, char** argv, const Load& load, FILE* out) {
     ScriptedServer pop;
     ScriptedServer smtp;
     pop.answer("noop", "+OK");
+    pop.answer("CAPA", "-ERR");
     smtp.answer("noop", "250 ok");
     pop.reply("+OK ready").expect("USER bench").reply("+OK").expect("PASS bench").reply("+OK");
     pop.expect("STAT").reply("+OK " + QByteArray::number(load.messages) + " 0");

@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
         app.quit();
     });
     (void)worker.run(settings, [port = silent.serverPort()](SessionSlot& slot) {
-        return slot.POPSocket.open(QStringLiteral("127.0.0.1"), port) && slot.WaitPOPReply("+OK");
+        return slot.POP.open(QStringLiteral("127.0.0.1"), port) &&
+               slot.WaitPOPReply(slot.POP.greeting(), "+OK");
     });
     return app.exec();
 }

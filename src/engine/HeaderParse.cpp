@@ -1,9 +1,7 @@
 #include "HeaderParse.h"
 
 #include "Ansi.h"
-#include "EventLog.h"
 #include "ReadRules.h"
-#include "SessionSlot.h"
 
 #include <algorithm>
 #include <array>
@@ -79,7 +77,7 @@ void FindRecipients(const QByteArray& searchText, const QByteArray& remoteDomain
         if (out.Recipients.contains(addr))
             continue;
         for (const QByteArray& one : addr.split(',')) {
-            if (out.Recipients.size() >= SessionSlot::MaxRecipients) {
+            if (out.Recipients.size() >= MaxRecipients) {
                 out.TooManyRecipients = true;
                 return;
             }
@@ -129,22 +127,4 @@ PreparedMessage PrepareMessage(const QByteArray& text, const AccountRecord& acco
                      ? postmaster
                      : EnvelopeSender(out.Message, postmaster);
     return out;
-}
-
-std::optional<QByteArray> Prepare(SessionSlot& slot, const AccountRecord& account) {
-    if (slot.MessagePieces.isEmpty())
-        slot.MessagePieces.resize(1);
-    PreparedMessage prepared = PrepareMessage(slot.MessagePieces[0], account, slot.Settings);
-    slot.MessagePieces[0] = prepared.Message;
-    slot.FlushPOP();
-    slot.RecipientList = prepared.Recipients;
-    if (prepared.FieldMissing)
-        LogEvent(EventLog::Error, 8100,
-                 QStringLiteral("POP Error: Can't find field, this can occur if this piece of "
-                                "mail was sent only to a BCC OR the account is a global POP "
-                                "account and the setting is set for a single account in the "
-                                "Setup Dialog"));
-    if (prepared.TooManyRecipients)
-        return std::nullopt;
-    return prepared.Sender;
 }

@@ -9,7 +9,8 @@
 #include <QList>
 #include <optional>
 
-class SessionSlot;
+// More would overflow the recipient list of the message.
+inline constexpr int MaxRecipients = 1001;
 
 struct PreparedMessage {
     QByteArray Message;           // the text to relay, from its first header line on
@@ -26,8 +27,3 @@ struct PreparedMessage {
 // A bare address fit for the envelope: one "@", one ".", nothing of quotes, brackets,
 // colons, blanks or control characters.
 [[nodiscard]] bool IsPlainAddress(QByteArrayView text);
-
-// Prepares piece 0 of the slot in place, flushes the POP3 connection and fills the
-// slot's RecipientList. Returns the envelope sender; nullopt when the recipients
-// overflow the list (an internal failure of the session).
-[[nodiscard]] std::optional<QByteArray> Prepare(SessionSlot& slot, const AccountRecord& account);

@@ -11,41 +11,16 @@
 
 namespace {
 
+using Ticket = SessionSlot::Ticket;
+using Shape = SessionSlot::Shape;
+
 constexpr quint16 POPPort = 110;
-constexpr int ReplySeconds = 10;
-constexpr int StallSeconds = 3;
-const QByteArray Terminator = "\r\n.\r\n";
+// The header search wants the header block in one piece; a longer one is searched as far
+// as this.
+constexpr qsizetype MaxHeaderBytes = 1 << 20;
 
 void EngineError(const QString& description) {
     LogEvent(EventLog::Error, 9000, QStringLiteral("POP Engine Error: ") + description);
-}
-
-// Waits up to ReplySeconds for a reply line.
-void AwaitPOPData(SessionSlot& slot) {
-    Stopwatch watch(slot.Clock());
-    while (slot.POPData.isEmpty() && watch.elapsed() < ReplySeconds && !slot.StopRequested())
-        slot.LetEventsRun();
-}
-
-// The numeric value of the three characters after "+OK" is 0 for "+OK 0 0" and for a
-// bare "+OK".
-bool CountIsZero(const QByteArray& reply) {
-    return ReadRules::LeadingNumber(QString::fromLatin1(reply.mid(3, 3))) == 0;
-}
-
-// The final line may be split over two pieces, or the last piece may be the "." line
-// alone: only the end of the whole capture tells.
-bool DownloadEnded(const SessionSlot& slot) {
-    const QList<QByteArray>& pieces = slot.MessagePieces;
-    if (slot.PieceCount == 0)
-        return false;
-    const QByteArray& first = pieces[0];
-    if (first.startsWith("-ERR") && first.contains('\n'))
-        return true;
-    QByteArray tail;
-    for (qsizetype i = slot.PieceCount - 1; i >= 0 && tail.size() < Terminator.size(); --i)
-        tail.prepend(pieces[i].right(Terminator.size() - tail.size()));
-    return tail == Terminator;
 }
 
 struct Account {
@@ -97,62 +72,89 @@ std::optional<Account> CheckedAccount(const AccountRecord& record, const ConfigS
     return a;
 }
 
-enum class Outcome { Next, Fail };
+// The numeric value of the three characters after "+OK" is 0 for "+OK 0 0" and for a
+// bare "+OK".
+bool CountIsZero(const QByteArray& reply) {
+    return ReadRules::LeadingNumber(QString::fromLatin1(reply.mid(3, 3))) == 0;
+}
 
-// LIST, RETR, prepare, deliver and delete one message.
-Outcome HandleMessage(SessionSlot& slot, const AccountRecord& record, const Account& account,
-                      int n) {
+// LIST n and RETR n. Where the server pipelines they go out together; otherwise RETR
+// waits for the reply to LIST (whose size is not used).
+struct Request {
+    std::optional<Ticket> list;
+    std::optional<Ticket> retr;
+};
+
+Request RequestMessage(SessionSlot& slot, int n) {
     const QByteArray number = QByteArray::number(n);
-    (void)ListMessageSize(slot, n);
-    slot.ClearPieces();
-    slot.ReceivedBytes = 0;
-    slot.CaptureMode = true;
-    if (!slot.POPSocket.sendLine("RETR " + number))
+    Request r{slot.POP.send("LIST " + number), std::nullopt};
+    if (r.list && !slot.POP.Pipelining)
+        (void)slot.AwaitReply(slot.POP, *std::exchange(r.list, std::nullopt),
+                              SessionSlot::ShortReplySeconds);
+    r.retr = slot.POP.send("RETR " + number, Shape::Message);
+    return r;
+}
+
+// Joins the first pieces until piece 0 holds the whole header block.
+void JoinHeader(QList<QByteArray>& pieces) {
+    qsizetype scanned = 4; // the end of the header block is looked for behind "+OK"
+    while (pieces.size() > 1 && pieces[0].size() < MaxHeaderBytes &&
+           pieces[0].indexOf("\r\n\r\n", scanned) < 0) {
+        scanned = std::max<qsizetype>(pieces[0].size() - 3, 4);
+        pieces[0] += pieces.takeAt(1);
+    }
+}
+
+enum class Outcome { Delivered, NotDelivered, Fail };
+
+// Downloads, prepares and relays message n.
+Outcome HandleMessage(SessionSlot& slot, const AccountRecord& record, const Account& account, int n,
+                      const Request& request) {
+    if (request.list)
+        (void)slot.AwaitReply(slot.POP, *request.list, SessionSlot::ShortReplySeconds);
+    if (!request.retr)
         return Outcome::Fail;
-    const bool ended = WaitMessageEnd(slot);
-    slot.CaptureMode = false;
-    slot.MessagePieces.resize(slot.PieceCount);
-    slot.PieceCount = 0;
-    const QByteArray firstAsReceived = slot.MessagePieces.value(0);
-    // The header search looks at the first three pieces as one text.
-    for (int i = 0; i < 2 && slot.MessagePieces.size() > 1; ++i)
-        slot.MessagePieces[0] += slot.MessagePieces.takeAt(1);
-    if (slot.MessagePieces.isEmpty() || !slot.MessagePieces[0].toLower().contains("+ok")) {
-        slot.ClearPieces();
-        return Outcome::Next; // refused or nothing came: it stays for the next cycle
-    }
-    if (!ended) {
-        // Delivered, it would arrive truncated and then be deleted: the rest lost.
-        LogEvent(EventLog::Warning, 8003,
-                 QStringLiteral("Incomplete message from: ") + account.host +
-                     QStringLiteral(", message ") + QString::number(n) +
-                     QStringLiteral(" ended before its final line; it stays on the server."));
+    std::optional<SessionSlot::Reply> download = slot.AwaitMessage(*request.retr);
+    if (!download) {
+        if (slot.POP.begun(*request.retr) && !slot.StopRequested()) {
+            // Delivered, it would arrive truncated and then be deleted: the rest lost.
+            LogEvent(EventLog::Warning, 8003,
+                     QStringLiteral("Incomplete message from: ") + account.host +
+                         QStringLiteral(", message ") + QString::number(n) +
+                         QStringLiteral(" ended before its final line; it stays on the "
+                                        "server."));
+        }
         return Outcome::Fail;
     }
-    const std::optional<QByteArray> sender = Prepare(slot, record);
-    if (!sender) {
-        EngineError(QStringLiteral("9 Subscript out of range: more than %1 recipients")
-                        .arg(SessionSlot::MaxRecipients));
+    if (!download->startsWith("+OK"))
+        return Outcome::NotDelivered; // refused: it stays for the next cycle
+    QList<QByteArray> message = std::move(download->pieces);
+    JoinHeader(message);
+    slot.FlushPOP();
+    PreparedMessage prepared = PrepareMessage(message[0], record, slot.Settings);
+    if (prepared.FieldMissing)
+        LogEvent(EventLog::Error, 8100,
+                 QStringLiteral("POP Error: Can't find field, this can occur if this piece of "
+                                "mail was sent only to a BCC OR the account is a global POP "
+                                "account and the setting is set for a single account in the "
+                                "Setup Dialog"));
+    if (prepared.TooManyRecipients) {
+        EngineError(
+            QStringLiteral("9 Subscript out of range: more than %1 recipients").arg(MaxRecipients));
         return Outcome::Fail;
     }
-    if (firstAsReceived.trimmed().isEmpty()) {
-        slot.ClearPieces();
-        return Outcome::Next;
-    }
+    message[0] = std::move(prepared.Message);
+    const Envelope envelope{prepared.Sender,
+                            record.GlobalMailHost ? prepared.Recipients
+                                                  : QList<QByteArray>{account.exchangeUser},
+                            record.GlobalMailHost};
+    // The idle POP3 connection is kept alive while the message goes out over SMTP.
     slot.SetPOPAlive(true);
     slot.SetSMTPAlive(false);
-    const bool delivered = SendMessage(slot, slot.Settings.SmtpServer, slot.Settings.SmtpPort,
-                                       *sender, account.exchangeUser, record.GlobalMailHost);
-    Outcome outcome = Outcome::Next;
-    if (delivered) {
-        slot.FlushPOP();
-        if (!record.KeepMailOnHost &&
-            !(slot.POPSocket.sendLine("dele " + number) && slot.WaitPOPReply("+OK")))
-            outcome = Outcome::Fail;
-    }
+    const bool delivered = SendMessage(slot, envelope, std::move(message));
     slot.SetSMTPAlive(true);
     slot.SetPOPAlive(false);
-    return outcome;
+    return delivered ? Outcome::Delivered : Outcome::NotDelivered;
 }
 
 } // namespace
@@ -171,9 +173,7 @@ std::optional<std::pair<QString, quint16>> POPServerAddress(const QString& text)
     return std::pair{host, *port};
 }
 
-QByteArray ReadStatCount(SessionSlot& slot) {
-    AwaitPOPData(slot);
-    const QByteArray reply = std::exchange(slot.POPData, {});
+QByteArray ReadStatCount(const QByteArray& reply) {
     if (reply.left(3).trimmed() != "+OK")
         return "-1";
     if (CountIsZero(reply))
@@ -183,44 +183,17 @@ QByteArray ReadStatCount(SessionSlot& slot) {
     return reply.mid(blank + 1, next < 0 ? -1 : next - blank);
 }
 
-qint64 ListMessageSize(SessionSlot& slot, int n) {
-    slot.POPData.clear();
-    if (!slot.POPSocket.sendLine("LIST " + QByteArray::number(n)))
-        return -1;
-    AwaitPOPData(slot);
-    const QByteArray reply = std::exchange(slot.POPData, {}).trimmed();
+QList<QByteArray> Capabilities(const SessionSlot::Reply& reply) {
+    QList<QByteArray> names;
     if (!reply.startsWith("+OK"))
-        return -1;
-    if (CountIsZero(reply))
-        return 0;
-    const QList<QByteArray> fields = reply.simplified().split(' ');
-    return fields.size() < 3 ? 0 : qint64(ReadRules::LeadingNumber(QString::fromLatin1(fields[2])));
-}
-
-bool WaitMessageEnd(SessionSlot& slot) {
-    const RealTime& clock = slot.Clock();
-    const double timeout = ReadRules::LeadingNumber(slot.Settings.PopTimeout);
-    const auto connected = [&slot] {
-        return slot.POPSocket.state() == SessionSocket::State::Connected;
-    };
-    Stopwatch watch(clock);
-    slot.ReceivedBytes = 0;
-    slot.LastReceiveTime = clock.now();
-    while (slot.POPData.isEmpty() && connected() && !(timeout < watch.elapsed()) &&
-           !slot.StopRequested())
-        slot.LetEventsRun();
-    bool ended = DownloadEnded(slot);
-    while (!ended && connected() && !slot.StopRequested()) {
-        const qint32 now = clock.now();
-        if (now < slot.LastReceiveTime)
-            slot.LastReceiveTime = now;
-        if (now - slot.LastReceiveTime > StallSeconds)
-            break;
-        slot.LetEventsRun();
-        ended = DownloadEnded(slot);
+        return names;
+    QList<QByteArray> lines = reply.text().split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray name = lines[i].trimmed().split(' ').value(0).toUpper();
+        if (!name.isEmpty() && name != ".")
+            names.append(name);
     }
-    slot.ReceivedBytes = 0;
-    return ended;
+    return names;
 }
 
 bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
@@ -228,8 +201,6 @@ bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
     if (!account)
         return false;
     const auto end = [&slot] {
-        slot.CaptureMode = false;
-        slot.ClearPieces();
         slot.SetPOPAlive(false);
         slot.SetSMTPAlive(false);
     };
@@ -238,28 +209,54 @@ bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
         slot.ReportPOPFailure(account->host);
         return false;
     };
-    const auto command = [&slot](const QByteArray& line) {
-        return slot.POPSocket.sendLine(line) && slot.WaitPOPReply("+OK");
-    };
+    MailConnection& pop = slot.POP;
+    const double popTimeout = ReadRules::LeadingNumber(slot.Settings.PopTimeout);
 
-    slot.POPData.clear();
-    if (!slot.POPSocket.open(account->address, account->port) || !slot.WaitPOPReply("+OK") ||
-        !command("USER " + account->user) || !command("PASS " + account->password) ||
-        !slot.POPSocket.sendLine("STAT"))
+    if (!pop.open(account->address, account->port) || !slot.WaitPOPReply(pop.greeting(), "+OK"))
         return fail();
-    const double count = ReadRules::LeadingNumber(QString::fromLatin1(ReadStatCount(slot)));
+    if (const std::optional<Ticket> capa = pop.send("CAPA", Shape::Lines)) {
+        const std::optional<SessionSlot::Reply> reply = slot.AwaitReply(pop, *capa, popTimeout);
+        pop.Pipelining = reply && Capabilities(*reply).contains("PIPELINING");
+    }
+    if (!slot.POPCommand("USER " + account->user, "+OK") ||
+        !slot.POPCommand("PASS " + account->password, "+OK"))
+        return fail();
+    const std::optional<Ticket> stat = pop.send("STAT");
+    if (!stat)
+        return fail();
+    const std::optional<SessionSlot::Reply> statReply =
+        slot.AwaitReply(pop, *stat, SessionSlot::ShortReplySeconds);
+    const double count = ReadRules::LeadingNumber(
+        QString::fromLatin1(ReadStatCount(statReply ? statReply->text() : QByteArray())));
     if (count > 0) {
         slot.FlushPOP();
         const int last = int(std::min<double>(count, std::numeric_limits<int>::max()));
+        std::optional<Request> ahead;
         for (int n = 1; n <= last; ++n) {
-            if (slot.StopRequested() || HandleMessage(slot, record, *account, n) == Outcome::Fail)
+            if (slot.StopRequested())
+                return fail();
+            const Request request =
+                ahead ? *std::exchange(ahead, std::nullopt) : RequestMessage(slot, n);
+            const Outcome outcome = HandleMessage(slot, record, *account, n, request);
+            if (outcome == Outcome::Fail)
+                return fail();
+            std::optional<Ticket> dele;
+            if (outcome == Outcome::Delivered) {
+                slot.FlushPOP();
+                if (!record.KeepMailOnHost && !(dele = pop.send("dele " + QByteArray::number(n))))
+                    return fail();
+            }
+            // The next message's commands go out with the noop and "dele"; the reply to
+            // "dele" still comes first, and a failure leaves the rest unread.
+            if (pop.Pipelining && n < last)
+                ahead = RequestMessage(slot, n + 1);
+            if (dele && !slot.WaitPOPReply(dele, "+OK"))
                 return fail();
         }
     }
     end();
     slot.FlushPOP();
-    if (slot.POPSocket.sendLine("quit"))
-        (void)slot.WaitPOPReply("+OK");
-    slot.POPSocket.close();
+    (void)slot.POPCommand("quit", "+OK");
+    pop.close();
     return true;
 }

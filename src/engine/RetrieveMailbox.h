@@ -18,12 +18,10 @@
 [[nodiscard]] bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& account);
 
 // The message count from the reply to STAT: its text, "0", or "-1" without "+OK".
-[[nodiscard]] QByteArray ReadStatCount(SessionSlot& slot);
-// Sends "LIST n"; the size from the reply, 0 or -1 as for STAT.
-[[nodiscard]] qint64 ListMessageSize(SessionSlot& slot, int n);
-// Waits for the download of RETR to end; true when it ended with its final "." line (or
-// was a one-line error reply), false when it stalled or the connection closed first.
-[[nodiscard]] bool WaitMessageEnd(SessionSlot& slot);
+[[nodiscard]] QByteArray ReadStatCount(const QByteArray& reply);
+
+// The capabilities a CAPA reply lists, by their names in upper case.
+[[nodiscard]] QList<QByteArray> Capabilities(const SessionSlot::Reply& reply);
 
 // "host" or "host:port" as MailServer holds it; port 110 when none is given. nullopt for
 // a port that is not a number from 1 to 65535.

@@ -4,29 +4,21 @@
 #include "ReadRules.h"
 #include "WireText.h"
 
-#include <utility>
-
 namespace {
-
-// What may wait in the socket's buffer: the message is handed over piece by piece, so
-// that a large one is never held twice.
-constexpr qint64 SendBacklog = 1 << 20;
 
 enum class Rcpt { Accepted, Refused, Failed };
 
 Rcpt SendRecipient(SessionSlot& slot, const QByteArray& address) {
-    if (!slot.SMTPSocket.sendLine("rcpt to: " + address))
-        return Rcpt::Failed;
-    if (slot.WaitSMTPReply("250"))
+    if (slot.SMTPCommand("rcpt to: " + address, "250"))
         return Rcpt::Accepted;
     // A 4xx (try later) fails the delivery, so that nobody gets the message twice.
-    return slot.LastSMTPReply().startsWith('5') ? Rcpt::Refused : Rcpt::Failed;
+    return slot.SMTPData.startsWith('5') ? Rcpt::Refused : Rcpt::Failed;
 }
 
 // A domain mailbox's header also yields addresses that are no mailbox (a Message-ID at
 // the remote domain): one refusal must not keep the message from the others.
-bool SendRecipientList(SessionSlot& slot, const QString& smtpServer, const QByteArray& postmaster) {
-    const QList<QByteArray> list = std::exchange(slot.RecipientList, {});
+bool SendRecipientList(SessionSlot& slot, const QList<QByteArray>& list,
+                       const QByteArray& postmaster) {
     bool anyAccepted = false;
     bool anyRefused = false;
     for (const QByteArray& address : list) {
@@ -39,10 +31,10 @@ bool SendRecipientList(SessionSlot& slot, const QString& smtpServer, const QByte
         case Rcpt::Refused:
             anyRefused = true;
             LogEvent(EventLog::Warning, 8004,
-                     QStringLiteral("Recipient refused by: ") + smtpServer +
+                     QStringLiteral("Recipient refused by: ") + slot.Settings.SmtpServer +
                          QStringLiteral(", the message is not delivered to ") +
                          QString::fromLatin1(address) + QStringLiteral(": ") +
-                         QString::fromLatin1(slot.LastSMTPReply().trimmed()));
+                         QString::fromLatin1(slot.SMTPData.trimmed()));
             break;
         case Rcpt::Failed:
             return false;
@@ -53,65 +45,44 @@ bool SendRecipientList(SessionSlot& slot, const QString& smtpServer, const QByte
     return SendRecipient(slot, postmaster) == Rcpt::Accepted;
 }
 
-bool SendPieces(SessionSlot& slot) {
-    for (QByteArray& piece : slot.MessagePieces) {
-        if (!slot.AwaitSMTPSend(SendBacklog) || !slot.SMTPSocket.send(piece))
-            return false;
-        piece = QByteArray(); // the socket holds what is still to go
-    }
-    return true;
-}
-
 } // namespace
 
-bool SendMessage(SessionSlot& slot, const QString& smtpServer, const QString& smtpPort,
-                 const QByteArray& sender, const QByteArray& recipient, bool useList) {
-    const auto clear = [&slot] {
-        slot.ClearPieces();
-        slot.RecipientList.clear();
-        slot.SMTPData.clear();
-    };
-    const auto engineError = [&clear](const QString& description) {
-        clear();
+bool SendMessage(SessionSlot& slot, const Envelope& envelope, QList<QByteArray> message) {
+    const QString& smtpServer = slot.Settings.SmtpServer;
+    const std::optional<QByteArray> host = WireText(smtpServer);
+    const std::optional<QByteArray> postmaster = WireText(slot.Settings.PostmasterMailbox);
+    const auto engineError = [](const QString& description) {
         LogEvent(EventLog::Error, 9010, QStringLiteral("SMTP Engine Error: ") + description);
         return false;
     };
-    const std::optional<QByteArray> host = WireText(smtpServer);
-    const std::optional<QByteArray> postmaster = WireText(slot.Settings.PostmasterMailbox);
     if (!host || !postmaster)
         return engineError(QStringLiteral("5 Invalid procedure call: the SMTP server or the "
                                           "postmaster address holds a character that cannot "
                                           "be sent"));
-    const std::optional<quint16> port = PortNumber(ReadRules::TrimSpaces(smtpPort));
+    const std::optional<quint16> port = PortNumber(ReadRules::TrimSpaces(slot.Settings.SmtpPort));
     if (!port)
-        return engineError(QStringLiteral("13 Type mismatch: SMTP port \"") + smtpPort +
-                           QLatin1Char('"'));
-    const QByteArray from = sender.trimmed().isEmpty() ? *postmaster : sender;
+        return engineError(QStringLiteral("13 Type mismatch: SMTP port \"") +
+                           slot.Settings.SmtpPort + QLatin1Char('"'));
+    const QByteArray from = envelope.Sender.trimmed().isEmpty() ? *postmaster : envelope.Sender;
 
-    if (!slot.SMTPSocket.open(smtpServer, *port)) {
-        clear();
+    if (!slot.SMTP.open(smtpServer, *port))
         return false;
-    }
-    SessionSocket& socket = slot.SMTPSocket;
-    const auto command = [&](const QByteArray& line, const QByteArray& code) {
-        return socket.sendLine(line) && slot.WaitSMTPReply(code);
-    };
-    bool accepted = slot.WaitSMTPReply("220") && command("HELO " + *host, "250") &&
-                    command("mail from: " + from, "250") &&
-                    (useList ? SendRecipientList(slot, smtpServer, *postmaster)
-                             : command("rcpt to: " + recipient, "250"));
+    bool accepted =
+        slot.WaitSMTPReply(slot.SMTP.greeting(), "220") &&
+        slot.SMTPCommand("HELO " + *host, "250") && slot.SMTPCommand("mail from: " + from, "250") &&
+        (envelope.FromHeader ? SendRecipientList(slot, envelope.Recipients, *postmaster)
+                             : slot.SMTPCommand("rcpt to: " + envelope.Recipients.value(0), "250"));
     if (accepted) {
         slot.PingSMTP();
-        accepted = command("data", "354") && SendPieces(slot) && slot.WaitSMTPDataReply("250");
+        accepted = slot.SMTPCommand("data", "354") &&
+                   slot.WaitSMTPDataReply(slot.SendSMTPData(message), "250");
     }
-    clear();
     if (!accepted) {
         slot.ReportSMTPFailure(smtpServer);
         return false;
     }
     slot.PingSMTP();
-    if (socket.sendLine("quit"))
-        (void)slot.WaitSMTPReply("221");
-    socket.close();
+    (void)slot.SMTPCommand("quit", "221");
+    slot.SMTP.close();
     return true;
 }

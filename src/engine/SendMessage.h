@@ -1,18 +1,23 @@
 #pragma once
 
-// One SMTP session that relays the message in the slot's piece store: HELO, "mail from:",
-// "rcpt to:" for each recipient, "data", the pieces exactly as downloaded, "quit".
+// One SMTP session that relays one downloaded message: HELO, "mail from:", "rcpt to:"
+// for each recipient, "data", the message exactly as downloaded, "quit".
 
 #include "SessionSlot.h"
 
 #include <QByteArray>
-#include <QString>
+#include <QList>
 
-// True only when the server answered the end of the message data with "250". useList
-// takes the recipients from the slot's RecipientList instead of recipient; a recipient
-// of the list that the server refuses for good (5xx) is skipped, and when it accepts
-// none, the slot's PostmasterMailbox is tried. The pieces and the list are emptied in
-// every case.
-[[nodiscard]] bool SendMessage(SessionSlot& slot, const QString& smtpServer,
-                               const QString& smtpPort, const QByteArray& sender,
-                               const QByteArray& recipient, bool useList);
+struct Envelope {
+    QByteArray Sender; // blank: the postmaster address takes its place
+    QList<QByteArray> Recipients;
+    // A domain mailbox's recipients come from the header: a recipient the server
+    // refuses for good (5xx) is skipped, and when it accepts none, the postmaster is
+    // tried. Otherwise the one recipient must be accepted.
+    bool FromHeader = false;
+};
+
+// Relays message (consumed: each piece is freed as it is handed over) to the SMTP server
+// of slot.Settings. True only when the server answered the end of the data with "250".
+[[nodiscard]] bool SendMessage(SessionSlot& slot, const Envelope& envelope,
+                               QList<QByteArray> message);

@@ -5,12 +5,14 @@
 #include "ReadRules.h"
 
 #include <QCoreApplication>
-#include <new>
 
 namespace {
 
-constexpr int NoopSeconds = 10;
 constexpr int SendStallSeconds = 5;
+constexpr int DownloadStallSeconds = 3;
+// What may wait in the socket's buffer: the message is handed over piece by piece, so
+// that a large one is never held twice.
+constexpr qint64 SendBacklog = 1 << 20;
 
 QString WrongStateDescription() {
     return QString::number(SessionSocket::WrongStateError) + QLatin1Char(' ') +
@@ -20,28 +22,28 @@ QString WrongStateDescription() {
 } // namespace
 
 SessionSlot::SessionSlot(RealTime& clock, QObject* parent)
-    : QObject(parent), POPSocket(this), SMTPSocket(this), clock_(clock), POPAliveTmr(this),
+    : QObject(parent), POP(MailConnection::Protocol::POP, clock, this),
+      SMTP(MailConnection::Protocol::SMTP, clock, this), clock_(clock), POPAliveTmr(this),
       SMTPAliveTmr(this) {
-    connect(&POPSocket, &SessionSocket::dataArrived, this, &SessionSlot::onPOPData);
-    connect(&SMTPSocket, &SessionSocket::dataArrived, this,
-            [this](const QByteArray& piece) { onSMTPData(piece); });
-    connect(&SMTPSocket, &SessionSocket::sendProgress, this,
+    connect(&POP, &MailConnection::failed, this, [](const QString& description) {
+        LogEvent(EventLog::Error, 9020, QStringLiteral("Error Receiving Message: ") + description);
+    });
+    connect(&SMTP, &MailConnection::failed, this, [](const QString& description) {
+        LogEvent(EventLog::Error, 9030, QStringLiteral("Error Sending Message: ") + description);
+    });
+    connect(&SMTP.Socket, &SessionSocket::errorOccurred, this, [this] { SMTP.close(); });
+    connect(&SMTP.Socket, &SessionSocket::sendProgress, this,
             [this] { SendStartTime = clock_.now(); });
-    connect(&SMTPSocket, &SessionSocket::errorOccurred, this, [this] { SMTPSocket.close(); });
 
     for (QTimer* timer : {&POPAliveTmr, &SMTPAliveTmr})
         timer->setInterval(KeepAliveSeconds * clock.secondMs());
-    connect(&POPAliveTmr, &QTimer::timeout, this, [this] { keepAlive(Protocol::POP); });
-    connect(&SMTPAliveTmr, &QTimer::timeout, this, [this] { keepAlive(Protocol::SMTP); });
+    // A closed socket refuses the "noop"; that is ignored. Its reply is counted off.
+    connect(&POPAliveTmr, &QTimer::timeout, this, [this] { (void)POP.send("noop"); });
+    connect(&SMTPAliveTmr, &QTimer::timeout, this, [this] { (void)SMTP.send("noop"); });
 
     // Each tick reaches this thread as an event, so that a wait that sleeps until the
     // next event sees the time-out of a silent server.
     connect(&clock, &RealTime::changed, this, [] {});
-}
-
-void SessionSlot::ClearPieces() {
-    MessagePieces.clear();
-    PieceCount = 0;
 }
 
 void SessionSlot::SetPOPAlive(bool on) {
@@ -56,10 +58,6 @@ void SessionSlot::LetEventsRun() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void SessionSlot::RunPendingEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
 void SessionSlot::RequestStop() {
     stop_.store(true);
     // Wakes the thread if it sleeps in a wait.
@@ -71,109 +69,56 @@ double SessionSlot::LogLevel() const {
     return ReadRules::LeadingNumber(Settings.LogMode);
 }
 
-void SessionSlot::awaitNewerPiece(Protocol protocol) {
-    // A reply may come in pieces: a newer one gets until the next tick to replace it.
-    const quint64 seen = arrivals_[int(protocol)];
-    const qint32 tick = clock_.now();
-    while (arrivals_[int(protocol)] == seen && clock_.now() == tick &&
-           socket(protocol).state() == SessionSocket::State::Connected && !StopRequested())
-        LetEventsRun();
-}
-
-void SessionSlot::onPOPData(const QByteArray& piece, qint64 bytes) {
-    ++arrivals_[int(Protocol::POP)];
-    LastReceiveTime = clock_.now();
-    if (!piece.isEmpty())
-        POPData = piece;
-    if (!CaptureMode)
-        return;
-    QString failure;
-    if (PieceCount >= MaxPieces) {
-        failure = QStringLiteral("9 Subscript out of range: more than %1 pieces").arg(MaxPieces);
-    } else {
-        try {
-            if (PieceCount >= MessagePieces.size())
-                MessagePieces.resize(PieceCount + 1);
-            MessagePieces[PieceCount] = piece;
-            ++PieceCount;
-            ReceivedBytes += bytes;
-            return;
-        } catch (const std::bad_alloc&) {
-            failure = QStringLiteral("7 Out of memory");
+std::optional<SessionSlot::Reply> SessionSlot::await(MailConnection& connection, Ticket ticket,
+                                                     double seconds, bool stallRule) {
+    Stopwatch watch(clock_);
+    for (;;) {
+        if (std::optional<Reply> reply = connection.take(ticket))
+            return reply;
+        if (StopRequested() || !connection.live() || !connection.owes(ticket))
+            return std::nullopt;
+        if (stallRule && connection.begun(ticket)) {
+            const qint32 now = clock_.now();
+            if (now < connection.LastReceiveTime)
+                connection.LastReceiveTime = now;
+            if (now - connection.LastReceiveTime > DownloadStallSeconds)
+                return std::nullopt;
+        } else if (seconds < watch.elapsed()) {
+            return std::nullopt;
         }
-    }
-    LogEvent(EventLog::Error, 9020, QStringLiteral("Error Receiving Message: ") + failure);
-    POPSocket.close();
-}
-
-void SessionSlot::onSMTPData(const QByteArray& piece) {
-    ++arrivals_[int(Protocol::SMTP)];
-    try {
-        SMTPData = piece;
-    } catch (const std::bad_alloc&) {
-        LogEvent(EventLog::Error, 9030, QStringLiteral("Error Sending Message: 7 Out of memory"));
-        SMTPSocket.close();
-    }
-}
-
-void SessionSlot::keepAlive(Protocol protocol) {
-    // A closed socket refuses the send; that is ignored.
-    buffer(protocol).clear();
-    (void)socket(protocol).sendLine("noop");
-    buffer(protocol).clear();
-}
-
-void SessionSlot::WaitSeconds(int seconds) {
-    Stopwatch watch(clock_);
-    while (watch.elapsed() < seconds && !StopRequested())
         LetEventsRun();
-}
-
-bool SessionSlot::awaitData(const QByteArray& buffer, double timeout) {
-    Stopwatch watch(clock_);
-    while (buffer.isEmpty()) {
-        if (StopRequested())
-            return false;
-        LetEventsRun();
-        if (timeout < watch.elapsed())
-            return false;
     }
-    return true;
 }
 
-bool SessionSlot::waitReply(Protocol protocol, const QByteArray& code) {
-    QByteArray& data = buffer(protocol);
+std::optional<SessionSlot::Reply> SessionSlot::AwaitReply(MailConnection& connection, Ticket ticket,
+                                                          double seconds) {
+    return await(connection, ticket, seconds, false);
+}
+
+std::optional<SessionSlot::Reply> SessionSlot::AwaitMessage(Ticket ticket) {
+    return await(POP, ticket, ReadRules::LeadingNumber(Settings.PopTimeout), true);
+}
+
+bool SessionSlot::waitReply(Protocol protocol, std::optional<Ticket> ticket,
+                            const QByteArray& code) {
     const bool pop = protocol == Protocol::POP;
-    if (!pop)
-        lastSMTPReply_.clear();
-    const double timeout =
-        ReadRules::LeadingNumber(pop ? Settings.PopTimeout : Settings.SmtpTimeout);
-    if (!awaitData(data, timeout)) {
-        data.clear();
+    QByteArray& data = pop ? POPData : SMTPData;
+    data.clear();
+    if (!ticket)
         return false;
-    }
-    // The rest of a reply that came in pieces may be queued already.
-    RunPendingEvents();
-    if (!pop)
-        lastSMTPReply_ = data;
-    if (data.startsWith(code)) {
-        data.clear();
+    const std::optional<Reply> reply =
+        AwaitReply(connection(protocol), *ticket,
+                   ReadRules::LeadingNumber(pop ? Settings.PopTimeout : Settings.SmtpTimeout));
+    if (!reply)
+        return false;
+    data = reply->text();
+    if (data.startsWith(code))
         return true;
-    }
     if (pop && data.startsWith("-ERR")) {
         LogEvent(EventLog::Error, 7200,
                  QStringLiteral("This error was returned from the POP Server: ") +
                      Ansi::FromAnsi(data));
-        return false;
-    }
-    awaitNewerPiece(protocol);
-    if (!pop)
-        lastSMTPReply_ = data;
-    if (data.startsWith(code)) {
-        data.clear();
-        return true;
-    }
-    if (LogLevel() > 2) {
+    } else if (LogLevel() > 2) {
         LogEvent(EventLog::Error, pop ? 7210 : 7211,
                  (pop ? QStringLiteral("POP") : QStringLiteral("SMTP")) +
                      QStringLiteral(" service error, improper response code. Code should have "
@@ -181,22 +126,30 @@ bool SessionSlot::waitReply(Protocol protocol, const QByteArray& code) {
                      Ansi::FromAnsi(code) + QStringLiteral(" Code received: ") +
                      Ansi::FromAnsi(data));
     }
-    data.clear();
     return false;
 }
 
-bool SessionSlot::WaitPOPReply(const QByteArray& code) {
-    return waitReply(Protocol::POP, code);
+bool SessionSlot::WaitPOPReply(std::optional<Ticket> ticket, const QByteArray& code) {
+    return waitReply(Protocol::POP, ticket, code);
 }
 
-bool SessionSlot::WaitSMTPReply(const QByteArray& code) {
-    return waitReply(Protocol::SMTP, code);
+bool SessionSlot::WaitSMTPReply(std::optional<Ticket> ticket, const QByteArray& code) {
+    return waitReply(Protocol::SMTP, ticket, code);
 }
 
-bool SessionSlot::AwaitSMTPSend(qint64 backlog) {
+bool SessionSlot::POPCommand(const QByteArray& command, const QByteArray& code) {
+    return WaitPOPReply(POP.send(command), code);
+}
+
+bool SessionSlot::SMTPCommand(const QByteArray& command, const QByteArray& code) {
+    return WaitSMTPReply(SMTP.send(command), code);
+}
+
+bool SessionSlot::awaitSend(qint64 backlog) {
     SendStartTime = clock_.now();
-    while (SMTPSocket.pendingBytes() > backlog) {
-        if (StopRequested() || SMTPSocket.state() != SessionSocket::State::Connected)
+    SessionSocket& socket = SMTP.Socket;
+    while (socket.pendingBytes() > backlog) {
+        if (StopRequested() || socket.state() != SessionSocket::State::Connected)
             return false;
         const qint32 now = clock_.now();
         if (now < SendStartTime)
@@ -208,52 +161,49 @@ bool SessionSlot::AwaitSMTPSend(qint64 backlog) {
     return true;
 }
 
-bool SessionSlot::WaitSMTPDataReply(const QByteArray& code) {
-    if (AwaitSMTPSend(0))
-        return WaitSMTPReply(code);
+std::optional<SessionSlot::Ticket> SessionSlot::SendSMTPData(QList<QByteArray>& pieces) {
+    for (QByteArray& piece : pieces) {
+        if (!awaitSend(SendBacklog) || !SMTP.Socket.send(piece))
+            return std::nullopt;
+        piece = QByteArray(); // the socket holds what is still to go
+    }
+    return SMTP.owe();
+}
+
+bool SessionSlot::WaitSMTPDataReply(std::optional<Ticket> ticket, const QByteArray& code) {
+    if (ticket && awaitSend(0))
+        return WaitSMTPReply(ticket, code);
     SMTPData.clear();
-    lastSMTPReply_.clear();
     return false;
 }
 
-bool SessionSlot::sendNoop(Protocol protocol) {
-    if (socket(protocol).sendLine("noop"))
-        return true;
-    if (LogLevel() == 3)
+std::optional<SessionSlot::Ticket> SessionSlot::sendNoop(Protocol protocol) {
+    std::optional<Ticket> ticket = connection(protocol).send("noop");
+    if (!ticket && LogLevel() == 3)
         LogEvent(EventLog::Error, 7000,
                  (protocol == Protocol::POP ? QStringLiteral("Error Flushing: ")
                                             : QStringLiteral("Ping Error: ")) +
                      WrongStateDescription());
-    return false;
-}
-
-void SessionSlot::repeatNoop(Protocol protocol, const QByteArray& reply, int pauseSeconds) {
-    QByteArray& data = buffer(protocol);
-    data.clear();
-    Stopwatch watch(clock_);
-    while (!data.startsWith(reply) && watch.elapsed() < NoopSeconds && !StopRequested()) {
-        data.clear();
-        if (!sendNoop(protocol))
-            return;
-        LetEventsRun();
-        WaitSeconds(pauseSeconds);
-    }
-    data.clear();
+    return ticket;
 }
 
 void SessionSlot::FlushPOP() {
-    if (sendNoop(Protocol::POP))
-        repeatNoop(Protocol::POP, "+OK", 2);
+    const std::optional<Ticket> ticket = sendNoop(Protocol::POP);
+    if (ticket && !POP.Pipelining)
+        (void)AwaitReply(POP, *ticket, ShortReplySeconds);
 }
 
 void SessionSlot::PingSMTP() {
-    repeatNoop(Protocol::SMTP, "250", 1);
+    if (const std::optional<Ticket> ticket = sendNoop(Protocol::SMTP))
+        (void)AwaitReply(SMTP, *ticket, ShortReplySeconds);
 }
 
 void SessionSlot::reportFailure(Protocol protocol, const QString& host) {
     const bool pop = protocol == Protocol::POP;
-    SessionSocket& s = socket(protocol);
-    switch (s.state()) {
+    MailConnection& c = connection(protocol);
+    // A close that came with the failed reply decides the report.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    switch (c.Socket.state()) {
     case SessionSocket::State::Connecting:
         LogEvent(EventLog::Warning, 8000,
                  QStringLiteral("Connection timed out to: ") + host +
@@ -264,10 +214,7 @@ void SessionSlot::reportFailure(Protocol protocol, const QString& host) {
                                            "time.")));
         break;
     case SessionSocket::State::Connected:
-        // What the failed step left there is no answer to "quit".
-        buffer(protocol).clear();
-        if (s.sendLine("quit"))
-            (void)waitReply(protocol, pop ? "+OK" : "221");
+        (void)waitReply(protocol, c.send("quit"), pop ? "+OK" : "221");
         break;
     case SessionSocket::State::Closing:
         LogEvent(EventLog::Warning, 8001,
@@ -279,7 +226,7 @@ void SessionSlot::reportFailure(Protocol protocol, const QString& host) {
         LogEvent(EventLog::Warning, 8002, QStringLiteral("Connection Error to: ") + host);
         break;
     }
-    s.close();
+    c.close();
 }
 
 void SessionSlot::ReportPOPFailure(const QString& host) {

@@ -1,77 +1,86 @@
 #pragma once
 
-// One session slot: the POP3 and SMTP sockets of a mail session with their receive
-// buffers, the piece store of the message being relayed, the keep-alive timers and the
-// waits. A slot belongs to one thread and is used only from it; the session code runs
-// sequentially ("send, then wait") and every wait lets that thread's events run.
+// One session slot: the POP3 and SMTP connections of a mail session, their keep-alive
+// timers and the waits. A slot belongs to one thread and is used only from it; the
+// session code runs sequentially ("send, then await the reply") and every wait lets that
+// thread's events run, ending when its reply arrives, its time-out passes, the connection
+// closes or a stop is requested.
 
 #include "ConfigModel.h"
+#include "MailConnection.h"
 #include "RealTime.h"
-#include "SessionSocket.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QTimer>
-#include <array>
 #include <atomic>
 
 class SessionSlot : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int MaxPieces = 100001;
-    static constexpr int MaxRecipients = 1001;
+    using Ticket = MailConnection::Ticket;
+    using Reply = MailConnection::Reply;
+    using Shape = MailConnection::Shape;
+
     static constexpr int KeepAliveSeconds = 20;
+    // How long the replies to "noop", STAT and LIST are waited for.
+    static constexpr int ShortReplySeconds = 10;
 
     explicit SessionSlot(RealTime& clock, QObject* parent = nullptr);
 
     // The settings the waits read each time they use them (time-outs, LogMode).
     ConfigSettings Settings;
 
-    SessionSocket POPSocket;
-    SessionSocket SMTPSocket;
+    MailConnection POP;
+    MailConnection SMTP;
 
-    // The latest piece received on each socket: replaced, never appended.
+    // The replies being judged by the latest waits, always whole.
     QByteArray POPData;
     QByteArray SMTPData;
-
-    bool CaptureMode = false;
-    QList<QByteArray> MessagePieces;
-    qint32 PieceCount = 0;
-    qint64 ReceivedBytes = 0; // 64-bit: a large download must not overflow it
-    qint32 LastReceiveTime = 0;
-    qint32 SendStartTime = 0;
-    QList<QByteArray> RecipientList;
-
-    // Empties the piece store.
-    void ClearPieces();
 
     // The keep-alives send "noop" every KeepAliveSeconds while switched on.
     void SetPOPAlive(bool on);
     void SetSMTPAlive(bool on);
 
-    void WaitSeconds(int seconds);
-    [[nodiscard]] bool WaitPOPReply(const QByteArray& code);
-    [[nodiscard]] bool WaitSMTPReply(const QByteArray& code);
-    // Waits until no more than backlog bytes are left to send on the SMTP socket; false
-    // when the send makes no progress for five seconds or the socket is lost.
-    [[nodiscard]] bool AwaitSMTPSend(qint64 backlog);
-    // After the message data: the send, then the reply within the SMTP time-out.
-    [[nodiscard]] bool WaitSMTPDataReply(const QByteArray& code);
+    // The reply to ticket within seconds; nullopt on a time-out, a closed connection or
+    // a stop. Nothing is judged or logged.
+    [[nodiscard]] std::optional<Reply> AwaitReply(MailConnection& connection, Ticket ticket,
+                                                  double seconds);
+    // A RETR download: the POP time-out until its first byte, then it ends when more
+    // than three seconds pass without a new piece.
+    [[nodiscard]] std::optional<Reply> AwaitMessage(Ticket ticket);
+    // Judges the reply to ticket by its code within the protocol's time-out: "-ERR" from
+    // POP3 is logged (7200), another wrong code at log level 3 (7210, 7211).
+    [[nodiscard]] bool WaitPOPReply(std::optional<Ticket> ticket, const QByteArray& code);
+    [[nodiscard]] bool WaitSMTPReply(std::optional<Ticket> ticket, const QByteArray& code);
+    // Sends a command and judges its reply.
+    [[nodiscard]] bool POPCommand(const QByteArray& command, const QByteArray& code);
+    [[nodiscard]] bool SMTPCommand(const QByteArray& command, const QByteArray& code);
+
+    // Hands the message data to the SMTP socket piece by piece, each piece freed once
+    // handed over; the ticket of the reply to its end, nullopt when the send stalled for
+    // five seconds or the socket was lost.
+    [[nodiscard]] std::optional<Ticket> SendSMTPData(QList<QByteArray>& pieces);
+    // After the message data: the rest of the send, then the reply within the SMTP
+    // time-out.
+    [[nodiscard]] bool WaitSMTPDataReply(std::optional<Ticket> ticket, const QByteArray& code);
+    // RealTime at the latest progress of a send on the SMTP socket.
+    qint32 SendStartTime = 0;
+
+    // "noop" on the POP3 connection. Where the server pipelines, its reply is left to be
+    // counted off; otherwise it is awaited (ShortReplySeconds at most, result ignored).
     void FlushPOP();
+    // "noop" on the SMTP connection, its reply awaited (ShortReplySeconds at most).
     void PingSMTP();
-    // The reply the latest SMTP wait judged, empty when none came.
-    [[nodiscard]] const QByteArray& LastSMTPReply() const { return lastSMTPReply_; }
 
     // The report when a step of a session failed, chosen by the socket's state; host is
-    // the server the session connected to. Leaves the socket closed.
+    // the server the session connected to. Leaves the connection closed.
     void ReportPOPFailure(const QString& host);
     void ReportSMTPFailure(const QString& host);
 
     // Blocks until at least one event of this thread has run.
     void LetEventsRun();
-    // Runs what is pending without waiting for more.
-    static void RunPendingEvents();
 
     // Thread-safe. Every wait returns at once, as if timed out, from then on.
     void RequestStop();
@@ -84,25 +93,20 @@ public:
 private:
     enum class Protocol { POP, SMTP };
 
-    void onPOPData(const QByteArray& piece, qint64 bytes);
-    void onSMTPData(const QByteArray& piece);
-    void keepAlive(Protocol protocol);
-    [[nodiscard]] bool waitReply(Protocol protocol, const QByteArray& code);
-    void awaitNewerPiece(Protocol protocol);
-    [[nodiscard]] bool awaitData(const QByteArray& buffer, double timeout);
+    [[nodiscard]] bool waitReply(Protocol protocol, std::optional<Ticket> ticket,
+                                 const QByteArray& code);
+    [[nodiscard]] std::optional<Reply> await(MailConnection& connection, Ticket ticket,
+                                             double seconds, bool stallRule);
+    [[nodiscard]] std::optional<Ticket> sendNoop(Protocol protocol);
+    // Waits until no more than backlog bytes are left to send on the SMTP socket; false
+    // when the send makes no progress for five seconds or the socket is lost.
+    [[nodiscard]] bool awaitSend(qint64 backlog);
     void reportFailure(Protocol protocol, const QString& host);
-    [[nodiscard]] bool sendNoop(Protocol protocol);
-    void repeatNoop(Protocol protocol, const QByteArray& reply, int pauseSeconds);
 
-    SessionSocket& socket(Protocol protocol) {
-        return protocol == Protocol::POP ? POPSocket : SMTPSocket;
-    }
-    QByteArray& buffer(Protocol protocol) { return protocol == Protocol::POP ? POPData : SMTPData; }
+    MailConnection& connection(Protocol protocol) { return protocol == Protocol::POP ? POP : SMTP; }
 
     RealTime& clock_;
     QTimer POPAliveTmr;
     QTimer SMTPAliveTmr;
     std::atomic_bool stop_{false};
-    std::array<quint64, 2> arrivals_{}; // pieces received, by protocol
-    QByteArray lastSMTPReply_;
 };

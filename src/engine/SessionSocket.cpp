@@ -46,6 +46,7 @@ SessionSocket::State SessionSocket::state() const {
     switch (socket_.state()) {
     case QAbstractSocket::UnconnectedState:
         return State::Closed;
+    case QAbstractSocket::HostLookupState:
     case QAbstractSocket::ConnectingState:
         return State::Connecting;
     case QAbstractSocket::ConnectedState:

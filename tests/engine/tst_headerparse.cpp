@@ -1,5 +1,4 @@
 #include "HeaderParse.h"
-#include "MemoryEventLog.h"
 #include "RealTime.h"
 #include "ScriptedServer.h"
 #include "SessionSlot.h"
@@ -134,13 +133,10 @@ private slots:
 
     void moreRecipientsThanTheListHolds() {
         QByteArray to = "To: ";
-        for (int i = 0; i <= SessionSlot::MaxRecipients; ++i)
+        for (int i = 0; i <= MaxRecipients; ++i)
             to += "<u" + QByteArray::number(i) + "@example.com>, ";
-        RealTime clock;
-        SessionSlot slot(clock);
-        slot.Settings = Settings();
-        slot.MessagePieces = {Download({to, "Subject: many"})};
-        QCOMPARE(Prepare(slot, DomainAccount()), std::nullopt);
+        QVERIFY(PrepareMessage(Download({to, "Subject: many"}), DomainAccount(), Settings())
+                    .TooManyRecipients);
     }
 
     void envelopeSender_data() {
@@ -190,26 +186,6 @@ private slots:
         QCOMPARE(IsPlainAddress(text), plain);
     }
 
-    void prepareRewritesThePieceAndLogsAMissingBracket() {
-        RealTime clock(10);
-        SessionSlot slot(clock);
-        slot.Settings = Settings();
-        const QByteArray download = Download({"To: <anna@example.com>", "Cc: <bob", "Subject: x"});
-        slot.MessagePieces = {download, {}, {}};
-        slot.RecipientList = {"left@example.com"};
-        MemoryEventLog log;
-
-        QCOMPARE(Prepare(slot, DomainAccount()), std::optional<QByteArray>(Postmaster));
-        QCOMPARE(slot.MessagePieces[0], download.mid(download.indexOf("To:")));
-        QCOMPARE(slot.RecipientList, QList<QByteArray>{"anna@example.com"});
-        QCOMPARE(log.entries(),
-                 (QList<EventLog::Entry>{
-                     {EventLog::Error, 8100,
-                      "POP Error: Can't find field, this can occur if this piece of mail was sent "
-                      "only to a BCC OR the account is a global POP account and the setting is set "
-                      "for a single account in the Setup Dialog"}}));
-    }
-
     void downloadedMessageIsRelayedFromItsFirstHeader() {
         const QString path = QFINDTESTDATA("messages/newsletter.eml");
         QFile file(path);
@@ -221,17 +197,16 @@ private slots:
         slot.Settings = Settings();
         ScriptedServer pop;
         pop.reply("+OK ready").expect("RETR 1").reply("+OK 1234 octets").sendFile(path);
-        QVERIFY(slot.POPSocket.open(QStringLiteral("127.0.0.1"), pop.port()));
-        QVERIFY(slot.WaitPOPReply("+OK"));
-        slot.CaptureMode = true;
-        QVERIFY(slot.POPSocket.sendLine("RETR 1"));
-        while (!slot.POPData.endsWith("\r\n.\r\n"))
-            slot.LetEventsRun();
-        slot.MessagePieces = {slot.MessagePieces.mid(0, slot.PieceCount).join()};
+        QVERIFY(slot.POP.open(QStringLiteral("127.0.0.1"), pop.port()));
+        QVERIFY(slot.WaitPOPReply(slot.POP.greeting(), "+OK"));
+        const auto download =
+            slot.AwaitMessage(slot.POP.send("RETR 1", SessionSlot::Shape::Message).value());
+        QVERIFY(download);
 
-        QCOMPARE(Prepare(slot, DomainAccount()), std::optional<QByteArray>("news@example.org"));
-        QCOMPARE(slot.MessagePieces.first(), message);
-        QCOMPARE(slot.RecipientList, (QList<QByteArray>{"anna@example.com", "bob@example.com"}));
+        const PreparedMessage p = PrepareMessage(download->text(), DomainAccount(), Settings());
+        QCOMPARE(p.Sender, QByteArray("news@example.org"));
+        QCOMPARE(p.Message, message);
+        QCOMPARE(p.Recipients, (QList<QByteArray>{"anna@example.com", "bob@example.com"}));
     }
 };
 

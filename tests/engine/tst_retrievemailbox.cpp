@@ -61,8 +61,11 @@ struct Session {
     MemoryEventLog log;
     AccountRecord account;
 
-    Session() {
-        pop.answer("noop", "+OK");
+    // capa: the answer to CAPA; answerNoop: every "noop" answered at once.
+    explicit Session(const QByteArray& capa = "-ERR", bool answerNoop = true) {
+        if (answerNoop)
+            pop.answer("noop", "+OK");
+        pop.answer("CAPA", capa);
         smtp.answer("noop", "250 ok");
         slot.Settings = Settings(smtp.port());
         account = Account(pop.port());
@@ -108,7 +111,7 @@ private slots:
         s.pop.expect("quit").reply("+OK bye");
         QVERIFY(RetrieveMailbox(s.slot, s.account));
         QCOMPARE(s.popLines(),
-                 (QList<QByteArray>{"USER bob", "PASS secret", "STAT", "noop", "quit"}));
+                 (QList<QByteArray>{"CAPA", "USER bob", "PASS secret", "STAT", "noop", "quit"}));
         QCOMPARE(s.smtp.connections(), 0);
         QCOMPARE(s.log.ids(), QList<qint32>{});
         QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
@@ -124,7 +127,7 @@ private slots:
         Session s;
         s.account.KeepMailOnHost = keep;
         s.login("+OK 12 987");
-        QList<QByteArray> expected = {"USER bob", "PASS secret", "STAT", "noop"};
+        QList<QByteArray> expected = {"CAPA", "USER bob", "PASS secret", "STAT", "noop"};
         QList<QByteArray> relayed;
         for (int n = 1; n <= 12; ++n) {
             const QByteArray number = QByteArray::number(n);
@@ -146,6 +149,96 @@ private slots:
         QCOMPARE(s.popLines(), expected);
         QCOMPARE(s.smtp.messages(), relayed);
         QCOMPARE(s.smtp.connections(), 12);
+        QCOMPARE(s.log.ids(), QList<qint32>{});
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // Where CAPA lists PIPELINING, the commands whose replies are not needed before the
+    // next step go out together; otherwise one at a time.
+    void commandsGoOutTogetherOnlyWherePipelined_data() {
+        QTest::addColumn<QByteArray>("capa");
+        QTest::addColumn<bool>("pipelined");
+        QTest::newRow("PIPELINING listed") << QByteArray("+OK\r\nUIDL\r\nPIPELINING\r\n.") << true;
+        QTest::newRow("not listed") << QByteArray("+OK\r\nUIDL\r\nTOP\r\n.") << false;
+        QTest::newRow("CAPA refused") << QByteArray("-ERR unknown command") << false;
+    }
+    void commandsGoOutTogetherOnlyWherePipelined() {
+        QFETCH(QByteArray, capa);
+        QFETCH(bool, pipelined);
+        Session s(capa);
+        s.login("+OK 2 160");
+        for (int n = 1; n <= 2; ++n) {
+            s.retr(n, {Download(n)});
+            s.pop.expect("dele " + QByteArray::number(n)).reply("+OK");
+        }
+        s.pop.expect("quit").reply("+OK bye");
+        Play(s.smtp, "220 ready", SmtpAccepting());
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.smtp.messages(), (QList<QByteArray>{Relayed(1), Relayed(2)}));
+        QCOMPARE(s.deletions(), (QList<QByteArray>{"dele 1", "dele 2"}));
+        using Batches = QList<QList<QByteArray>>;
+        const Batches expected = pipelined ? Batches{{"CAPA"},
+                                                     {"USER bob"},
+                                                     {"PASS secret"},
+                                                     {"STAT"},
+                                                     {"noop", "LIST 1", "RETR 1"},
+                                                     {"noop"},
+                                                     {"noop", "dele 1", "LIST 2", "RETR 2"},
+                                                     {"noop"},
+                                                     {"noop", "dele 2"},
+                                                     {"noop", "quit"}}
+                                           : Batches();
+        for (const QList<QByteArray>& batch : s.pop.batches())
+            QVERIFY2(pipelined || batch.size() == 1, batch.join(' ').constData());
+        if (pipelined)
+            QCOMPARE(s.pop.batches(), expected);
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // "dele 1" fails after the next message's commands went out: the session ends with
+    // "quit", message 2 is neither relayed nor deleted.
+    void failedDeleUnderPipeliningEndsTheSession() {
+        Session s("+OK\r\nPIPELINING\r\n.");
+        s.login("+OK 3 240");
+        s.retr(1, {Download(1)});
+        s.pop.expect("dele 1").expect("LIST 2").expect("RETR 2");
+        s.pop.reply("-ERR disk full").reply("+OK 2 80").send(Download(2));
+        s.pop.expect("quit").reply("+OK bye");
+        Play(s.smtp, "220 ready", SmtpAccepting());
+
+        QVERIFY(!RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.smtp.messages(), QList<QByteArray>{Relayed(1)});
+        QCOMPARE(s.deletions(), QList<QByteArray>{"dele 1"});
+        QCOMPARE(s.pop.lines().last(), "quit");
+        QCOMPARE(s.log.ids(), QList<qint32>{7200});
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // The keep-alive's "+OK" comes late, just before the refusal of RETR 2: message 2 is
+    // skipped and the session goes on, instead of taking that "+OK" for the download.
+    void lateKeepAliveReplyIsNotTakenForADownload() {
+        Session s("-ERR", false);
+        s.account.KeepMailOnHost = true;
+        s.login("+OK 2 160");
+        s.pop.expect("noop").reply("+OK");
+        s.retr(1, {Download(1)});
+        // The flush before the delivery; the keep-alive during it; the flush after it.
+        s.pop.expect("noop").reply("+OK").expect("noop").expect("noop");
+        s.pop.expect("LIST 2").expect("RETR 2");
+        s.pop.send("+OK\r\n+OK\r\n+OK 2 80\r\n-ERR no such message\r\n");
+        s.pop.expect("noop").reply("+OK").expect("quit").reply("+OK bye");
+        Play(s.smtp, "220 ready",
+             {{"HELO 127.0.0.1", "250 hello"},
+              {"mail from: x@y.org", "250 ok"},
+              {"rcpt to: anna", "250 ok"},
+              {"data", "354 go on"}});
+        // Long enough for one keep-alive.
+        s.smtp.expectMessage().pause((SessionSlot::KeepAliveSeconds + 5) * ShortSecondMs);
+        s.smtp.reply("250 queued").expect("quit").reply("221 bye");
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.smtp.messages(), QList<QByteArray>{Relayed(1)});
         QCOMPARE(s.log.ids(), QList<qint32>{});
         QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
     }
@@ -176,9 +269,11 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("lines");
         QTest::addColumn<QList<qint32>>("events");
         QTest::newRow("still connected: quit")
-            << false << QList<QByteArray>{"USER bob", "PASS secret", "quit"} << QList<qint32>{7200};
+            << false << QList<QByteArray>{"CAPA", "USER bob", "PASS secret", "quit"}
+            << QList<qint32>{7200};
         QTest::newRow("closed by the server")
-            << true << QList<QByteArray>{"USER bob", "PASS secret"} << QList<qint32>{7200, 8001};
+            << true << QList<QByteArray>{"CAPA", "USER bob", "PASS secret"}
+            << QList<qint32>{7200, 8001};
     }
     void wrongPassword() {
         QFETCH(bool, serverCloses);
@@ -194,7 +289,7 @@ private slots:
         QVERIFY(!RetrieveMailbox(s.slot, s.account));
         QCOMPARE(s.pop.lines(), lines);
         QCOMPARE(s.log.ids(), events);
-        QCOMPARE(s.slot.POPSocket.state(), SessionSocket::State::Closed);
+        QCOMPARE(s.slot.POP.Socket.state(), SessionSocket::State::Closed);
     }
 
     // The final line, or its CR LF, in a piece of its own.
@@ -319,8 +414,10 @@ private slots:
         Session s;
         s.account.GlobalMailHost = true;
         s.account.RemoteDomain = QStringLiteral("example.com");
+        // The Cc line's bracket is never closed: the search ends there.
         const QByteArray relayed = "Message-ID: <1234@example.com>\r\nFrom: <x@y.org>\r\n"
-                                   "To: <ann@example.com>\r\nSubject: hi\r\n\r\nHello\r\n.\r\n";
+                                   "To: <ann@example.com>\r\nCc: <bob\r\nSubject: hi\r\n\r\n"
+                                   "Hello\r\n.\r\n";
         s.login("+OK 1 120");
         s.retr(1, {"+OK\r\n" + relayed});
         s.pop.expect("dele 1").reply("+OK").expect("quit").reply("+OK bye");
@@ -336,7 +433,11 @@ private slots:
         QVERIFY(RetrieveMailbox(s.slot, s.account));
         QCOMPARE(s.smtp.messages(), QList<QByteArray>{relayed});
         QCOMPARE(s.deletions(), QList<QByteArray>{"dele 1"});
-        QCOMPARE(s.log.ids(), QList<qint32>{8004});
+        QCOMPARE(s.log.ids(), (QList<qint32>{8100, 8004}));
+        QCOMPARE(s.log.entries().first().text,
+                 "POP Error: Can't find field, this can occur if this piece of mail was sent "
+                 "only to a BCC OR the account is a global POP account and the setting is set "
+                 "for a single account in the Setup Dialog");
         QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
     }
 

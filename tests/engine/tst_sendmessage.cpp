@@ -23,7 +23,7 @@ ConfigSettings Settings(const QString& logMode) {
 const QList<QByteArray> Pieces = {"Subject: dots\r\nFrom: <x@y.org>\r\n\r\nFirst\r\n",
                                   "..\r\n..leading dot\r\nLast\r\n.\r\n"};
 
-Exchange Envelope(const QByteArray& from) {
+Exchange Greeted(const QByteArray& from) {
     return {{Helo, "250 hello"}, {"mail from: " + from, "250 ok"}};
 }
 
@@ -60,29 +60,35 @@ private slots:
 
         QTest::newRow("single user")
             << QByteArray("x@y.org") << single << "1"
-            << Envelope("x@y.org") + Accepted({"anna"}) + DataAccepted << true << none;
+            << Greeted("x@y.org") + Accepted({"anna"}) + DataAccepted << true << none;
         QTest::newRow("blank sender: the postmaster")
             << QByteArray("   ") << single << "1"
-            << Envelope("Administrator") + Accepted({"anna"}) + DataAccepted << true << none;
+            << Greeted("Administrator") + Accepted({"anna"}) + DataAccepted << true << none;
         QTest::newRow("three recipients in list order, then the ping and data")
             << QByteArray("x@y.org") << three << "1"
-            << Envelope("x@y.org") + Accepted(three) + DataAccepted << true << none;
+            << Greeted("x@y.org") + Accepted(three) + DataAccepted << true << none;
+        QTest::newRow("replies of several lines")
+            << QByteArray("x@y.org") << single << "1"
+            << Exchange{{Helo, "250-hello\r\n250-SIZE 1000\r\n250 HELP"},
+                        {"mail from: x@y.org", "250 ok"}} +
+                   Accepted({"anna"}) + DataAccepted
+            << true << none;
         QTest::newRow("501 to HELO")
             << QByteArray("x@y.org") << single << "3" << Exchange{{Helo, "501 bad name"}} + quit
             << false << QList<qint32>{7211};
         QTest::newRow("554 after the data")
             << QByteArray("x@y.org") << single << "3"
-            << Envelope("x@y.org") + Accepted({"anna"}) +
+            << Greeted("x@y.org") + Accepted({"anna"}) +
                    Exchange{{"noop", {}}, {"data", "354 go on"}, {MessageMark, "554 rejected"}} +
                    quit
             << false << QList<qint32>{7211};
         QTest::newRow("single user refused: the delivery fails")
             << QByteArray("x@y.org") << single << "1"
-            << Envelope("x@y.org") + Exchange{{"rcpt to: anna", "550 unknown"}} + quit << false
+            << Greeted("x@y.org") + Exchange{{"rcpt to: anna", "550 unknown"}} + quit << false
             << none;
         QTest::newRow("one 550 among three is skipped")
             << QByteArray("x@y.org") << three << "1"
-            << Envelope("x@y.org") +
+            << Greeted("x@y.org") +
                    Exchange{{"rcpt to: ann@example.com", "250 ok"},
                             {"rcpt to: bob@example.com", "550 no such user"},
                             {"rcpt to: cy@example.com", "250 ok"}} +
@@ -90,7 +96,7 @@ private slots:
             << true << QList<qint32>{8004};
         QTest::newRow("only 550s: the postmaster")
             << QByteArray("x@y.org") << three.mid(0, 2) << "1"
-            << Envelope("x@y.org") +
+            << Greeted("x@y.org") +
                    Exchange{{"rcpt to: ann@example.com", "550 no such user"},
                             {"rcpt to: bob@example.com", "550 no such user"},
                             {"rcpt to: Administrator", "250 ok"}} +
@@ -98,14 +104,14 @@ private slots:
             << true << QList<qint32>{8004, 8004};
         QTest::newRow("only 550s, the postmaster refused too")
             << QByteArray("x@y.org") << three.mid(0, 1) << "1"
-            << Envelope("x@y.org") +
+            << Greeted("x@y.org") +
                    Exchange{{"rcpt to: ann@example.com", "550 no such user"},
                             {"rcpt to: Administrator", "550 no"}} +
                    quit
             << false << QList<qint32>{8004};
         QTest::newRow("a 451 fails the delivery for everybody")
             << QByteArray("x@y.org") << three << "1"
-            << Envelope("x@y.org") +
+            << Greeted("x@y.org") +
                    Exchange{{"rcpt to: ann@example.com", "250 ok"},
                             {"rcpt to: bob@example.com", "451 try later"}} +
                    quit
@@ -122,15 +128,17 @@ private slots:
         RealTimer timer(clock);
         SessionSlot slot(clock);
         slot.Settings = Settings(logMode);
-        slot.MessagePieces = Pieces;
-        slot.RecipientList = recipientList;
         ScriptedServer smtp;
         smtp.answer("noop", "250 ok");
-        Play(smtp, "220 ready", exchange);
+        Play(smtp, "220-first line\r\n220 ready", exchange);
+        slot.Settings.SmtpPort = QString::number(smtp.port());
         MemoryEventLog log;
 
-        QCOMPARE(SendMessage(slot, slot.Settings.SmtpServer, QString::number(smtp.port()), sender,
-                             "anna", !recipientList.isEmpty()),
+        const bool fromHeader = !recipientList.isEmpty();
+        QCOMPARE(SendMessage(
+                     slot,
+                     {sender, fromHeader ? recipientList : QList<QByteArray>{"anna"}, fromHeader},
+                     Pieces),
                  ok);
         const QByteArray message = Pieces.join();
         QCOMPARE(CollapsedNoops(smtp.lines()), ClientLines(exchange, message));
@@ -140,8 +148,7 @@ private slots:
                                       ? QList<QByteArray>{message}
                                       : QList<QByteArray>{});
         QCOMPARE(log.ids(), events);
-        QVERIFY(slot.MessagePieces.isEmpty() && slot.RecipientList.isEmpty());
-        QCOMPARE(slot.SMTPSocket.state(), SessionSocket::State::Closed);
+        QCOMPARE(slot.SMTP.Socket.state(), SessionSocket::State::Closed);
     }
 
     void refusedRecipientIsNamed() {
@@ -149,18 +156,17 @@ private slots:
         RealTimer timer(clock);
         SessionSlot slot(clock);
         slot.Settings = Settings(QStringLiteral("1"));
-        slot.MessagePieces = Pieces;
-        slot.RecipientList = {"<1234@example.com>", "ann@example.com"};
         ScriptedServer smtp;
         smtp.answer("noop", "250 ok");
         Play(smtp, "220 ready",
-             Envelope("x@y.org") +
+             Greeted("x@y.org") +
                  Exchange{{"rcpt to: <1234@example.com>", "550 5.1.1 not a mailbox"},
                           {"rcpt to: ann@example.com", "250 ok"}} +
                  DataAccepted);
+        slot.Settings.SmtpPort = QString::number(smtp.port());
         MemoryEventLog log;
-        QVERIFY(SendMessage(slot, slot.Settings.SmtpServer, QString::number(smtp.port()), "x@y.org",
-                            {}, true));
+        QVERIFY(SendMessage(slot, {"x@y.org", {"<1234@example.com>", "ann@example.com"}, true},
+                            Pieces));
         QCOMPARE(log.entries(),
                  (QList<EventLog::Entry>{
                      {EventLog::Warning, 8004,
@@ -179,14 +185,13 @@ private slots:
         RealTime clock(ShortSecondMs);
         SessionSlot slot(clock);
         slot.Settings = Settings(QStringLiteral("1"));
-        slot.MessagePieces = Pieces;
+        slot.Settings.SmtpPort = port;
         MemoryEventLog log;
-        QVERIFY(!SendMessage(slot, slot.Settings.SmtpServer, port, "x@y.org", "anna", false));
+        QVERIFY(!SendMessage(slot, {"x@y.org", {"anna"}, false}, Pieces));
         QCOMPARE(log.entries(),
                  (QList<EventLog::Entry>{
                      {EventLog::Error, 9010,
                       "SMTP Engine Error: 13 Type mismatch: SMTP port \"" + port + '"'}}));
-        QVERIFY(slot.MessagePieces.isEmpty());
     }
 };
 

@@ -111,15 +111,19 @@ void ScriptedServer::read(Connection& c) {
     const qsizetype scanned = c.received.size();
     c.received += c.socket->readAll();
     qsizetype start = 0;
+    QList<QByteArray> batch;
     for (qsizetype eol = c.received.indexOf('\n', scanned); eol >= 0;
          eol = c.received.indexOf('\n', start)) {
         const QByteArray line = c.received.sliced(start, eol + 1 - start);
         start = eol + 1;
         lines_.append(WithoutLineEnd(line));
+        batch.append(WithoutLineEnd(line));
         if (!answered(c, WithoutLineEnd(line)))
             c.pending.append(line);
     }
     c.received.remove(0, start);
+    if (!batch.isEmpty())
+        batches_.append(batch);
     play(c);
 }
 

@@ -53,6 +53,9 @@ public:
 
     // Every line the clients sent, without line ends, in order of arrival.
     [[nodiscard]] QList<QByteArray> lines() const { return lines_; }
+    // The same lines grouped by the read that brought them: commands a client sent
+    // together arrive together.
+    [[nodiscard]] QList<QList<QByteArray>> batches() const { return batches_; }
     // The texts taken by expectMessage(), exactly as sent, final "." line included.
     [[nodiscard]] QList<QByteArray> messages() const { return messages_; }
     // Lines that did not match what the scenario expected; it stops playing there.
@@ -94,6 +97,7 @@ private:
     QList<std::pair<QByteArray, QByteArray>> answers_;
     std::vector<std::unique_ptr<Connection>> connections_;
     QList<QByteArray> lines_;
+    QList<QList<QByteArray>> batches_;
     QList<QByteArray> messages_;
     QStringList mismatches_;
 };

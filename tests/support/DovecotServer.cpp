@@ -1,0 +1,163 @@
+#include "DovecotServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace {
+
+// Long enough for the slowest benchmark; the owner stops them sooner.
+const QString Lifetime = QStringLiteral("1800");
+
+bool Write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+void Stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished(1000);
+}
+
+QString StartedOn(QProcess& process, quint16 port) {
+    if (Accepting(port))
+        return {};
+    Stop(process);
+    return QString::fromUtf8(process.readAll());
+}
+
+} // namespace
+
+quint16 FreePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+bool Accepting(quint16 port) {
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, port);
+        if (s.waitForConnected(100))
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+DovecotServer::DovecotServer(QString folder) : folder_(std::move(folder)) {
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+DovecotServer::~DovecotServer() {
+    Stop(process_);
+}
+
+QString DovecotServer::Unavailable() {
+    if (!QFile::exists(QStringLiteral("/usr/sbin/dovecot")))
+        return QStringLiteral("dovecot-pop3d is not installed");
+    if (QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                          {QStringLiteral("-c"), QStringLiteral("import aiosmtpd")}) != 0)
+        return QStringLiteral("python3-aiosmtpd is not installed");
+    if (::geteuid() != 0)
+        return QStringLiteral("Dovecot's private instance needs root here");
+    return {};
+}
+
+void DovecotServer::deposit(const QString& user, const QByteArray& message) {
+    const QString base = folder_ + QStringLiteral("/mail/%1/Maildir").arg(user);
+    for (const char* sub : {"new", "cur", "tmp"})
+        QDir().mkpath(base + u'/' + QLatin1String(sub));
+    const QString file = base + QStringLiteral("/new/%1.test").arg(++deposited_);
+    Write(file, message);
+    // Dovecot reads the mail as nobody.
+    QProcess::execute(QStringLiteral("chown"),
+                      {QStringLiteral("-R"), QStringLiteral("nobody"), folder_ + "/mail"});
+}
+
+QStringList DovecotServer::waiting(const QString& user) const {
+    QStringList out;
+    for (const char* sub : {"new", "cur"})
+        out += QDir(folder_ + QStringLiteral("/mail/%1/Maildir/%2").arg(user, QLatin1String(sub)))
+                   .entryList(QDir::Files);
+    return out;
+}
+
+QString DovecotServer::start(const QList<User>& users) {
+    QByteArray passwords;
+    for (const User& user : users) {
+        passwords += user.name.toUtf8() + ":{PLAIN}" + user.password.toUtf8() + '\n';
+        QDir().mkpath(folder_ + QStringLiteral("/mail/%1/Maildir/new").arg(user.name));
+        for (const QByteArray& message : user.messages)
+            deposit(user.name, message);
+    }
+    port_ = FreePort();
+    const QString conf = folder_ + QStringLiteral("/dovecot.conf");
+    if (!Write(folder_ + QStringLiteral("/users"), passwords) ||
+        !QDir().mkpath(folder_ + QStringLiteral("/state")) ||
+        !Write(conf, QStringLiteral(
+                         "base_dir = %1/run\n"
+                         "state_dir = %1/state\n"
+                         "log_path = %1/dovecot.log\n"
+                         "protocols = pop3\n"
+                         "listen = 127.0.0.1\n"
+                         "ssl = no\n"
+                         "disable_plaintext_auth = no\n"
+                         "default_login_user = dovenull\n"
+                         "default_internal_user = dovecot\n"
+                         "default_internal_group = dovecot\n"
+                         "service pop3-login {\n  inet_listener pop3 {\n"
+                         "    address = 127.0.0.1\n    port = %2\n  }\n  chroot =\n}\n"
+                         "service anvil {\n  chroot =\n}\n"
+                         "service imap-login {\n  chroot =\n}\n"
+                         "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/users\n}\n"
+                         "userdb {\n  driver = static\n"
+                         "  args = uid=nobody gid=nogroup home=%1/mail/%u\n}\n"
+                         "mail_location = maildir:%1/mail/%u/Maildir\n")
+                         .arg(folder_)
+                         .arg(port_)
+                         .toUtf8()))
+        return QStringLiteral("cannot write Dovecot's files in ") + folder_;
+    process_.start(QStringLiteral("timeout"), {Lifetime, QStringLiteral("/usr/sbin/dovecot"),
+                                               QStringLiteral("-F"), QStringLiteral("-c"), conf});
+    return StartedOn(process_, port_);
+}
+
+SmtpSinkServer::SmtpSinkServer(QString folder) : folder_(std::move(folder)) {
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+SmtpSinkServer::~SmtpSinkServer() {
+    Stop(process_);
+}
+
+QString SmtpSinkServer::start() {
+    port_ = FreePort();
+    QDir().mkpath(folder_);
+    process_.start(QStringLiteral("timeout"), {Lifetime, QStringLiteral("/usr/bin/python3"),
+                                               QStringLiteral(HOLLIMERE_SMTP_SINK),
+                                               QString::number(port_), folder_, Lifetime});
+    return StartedOn(process_, port_);
+}
+
+QByteArray SmtpSinkServer::message(int n) const {
+    QFile f(folder_ + QStringLiteral("/%1.eml").arg(n));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray SmtpSinkServer::envelope(int n) const {
+    QFile f(folder_ + QStringLiteral("/%1.env").arg(n));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int SmtpSinkServer::count() const {
+    return int(QDir(folder_).entryList({QStringLiteral("*.eml")}, QDir::Files).size());
+}

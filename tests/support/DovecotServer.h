@@ -1,0 +1,72 @@
+#pragma once
+
+// A private Dovecot (POP3) on loopback with maildirs of its own, and an aiosmtpd server
+// that keeps what it accepts: the real peers of whole-program runs and benchmarks. Both
+// run as processes that end by themselves after a while, even if their owner does not
+// get to stop them.
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+class DovecotServer {
+public:
+    struct User {
+        QString name;
+        QString password;
+        QList<QByteArray> messages;
+    };
+
+    // folder: an empty folder of the caller's, readable by others (Dovecot reads it as
+    // an unprivileged user).
+    explicit DovecotServer(QString folder);
+    ~DovecotServer();
+    DovecotServer(const DovecotServer&) = delete;
+    DovecotServer& operator=(const DovecotServer&) = delete;
+
+    // Why the peers cannot run here (a package missing, not root), or empty.
+    [[nodiscard]] static QString Unavailable();
+
+    // Writes the users and their mail and starts Dovecot; an error text, or empty.
+    [[nodiscard]] QString start(const QList<User>& users);
+    [[nodiscard]] quint16 port() const { return port_; }
+    // Puts another message into the user's mailbox.
+    void deposit(const QString& user, const QByteArray& message);
+    // The messages waiting in the user's mailbox, by file name.
+    [[nodiscard]] QStringList waiting(const QString& user) const;
+
+private:
+    QString folder_;
+    quint16 port_ = 0;
+    QProcess process_;
+    int deposited_ = 0;
+};
+
+class SmtpSinkServer {
+public:
+    // Keeps every message in folder as N.eml and its envelope as N.env (the sender, then
+    // one recipient a line).
+    explicit SmtpSinkServer(QString folder);
+    ~SmtpSinkServer();
+    SmtpSinkServer(const SmtpSinkServer&) = delete;
+    SmtpSinkServer& operator=(const SmtpSinkServer&) = delete;
+
+    // An error text, or empty.
+    [[nodiscard]] QString start();
+    [[nodiscard]] quint16 port() const { return port_; }
+    // The n-th message accepted (from 1), empty when there is none.
+    [[nodiscard]] QByteArray message(int n) const;
+    [[nodiscard]] QByteArray envelope(int n) const;
+    [[nodiscard]] int count() const;
+
+private:
+    QString folder_;
+    quint16 port_ = 0;
+    QProcess process_;
+};
+
+// A free port on 127.0.0.1, and whether something accepts connections on a port.
+[[nodiscard]] quint16 FreePort();
+[[nodiscard]] bool Accepting(quint16 port);
