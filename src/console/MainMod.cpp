@@ -1,18 +1,37 @@
 #include "MainMod.h"
 
 #include "FileMod.h"
+#include "Folders.h"
 #include "MessageBoxes.h"
+#include "ServiceName.h"
+#include "UpdateCheck.h"
 #include "frmManagement.h"
 
 #include <QApplication>
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <cstdio>
+
 QString MainMod::HelpFolder;
 
-QString MainMod::DataFolder() {
-    const QString folder = qEnvironmentVariable("HOLLIMERE_DATA_DIR");
-    return folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
+std::optional<int> MainMod::AnswerCommandLine(const QStringList& arguments) {
+    QString text;
+    if (arguments.contains(QStringLiteral("--help")))
+        text = QStringLiteral("Usage: hollicon [--help | --version] [Qt options]\n"
+                              "\n"
+                              "The management console of Hollimere: edits the data file and\n"
+                              "controls the service %1.\n"
+                              "\n"
+                              "Data file:  %2\n"
+                              "See hollicon(1).")
+                   .arg(QLatin1String(ServiceName), FileMod::DataFilePath(Folders::Data()));
+    else if (arguments.contains(QStringLiteral("--version")))
+        text = UpdateCheck::VersionLine(QStringLiteral("hollicon"));
+    else
+        return std::nullopt;
+    std::fprintf(stdout, "%s\n", qPrintable(text));
+    return 0;
 }
 
 int MainMod::Main(ServiceDirectory& directory, MessageBoxes& boxes) {
@@ -24,7 +43,7 @@ int MainMod::Main(ServiceDirectory& directory, MessageBoxes& boxes) {
         return 0;
 
     Configuration config;
-    const QString path = FileMod::DataFilePath(DataFolder());
+    const QString path = FileMod::DataFilePath(Folders::Data());
     if (const FileMod::FileResult loaded =
             FileMod::LoadData(config, path, FileMod::KeyPolicy::MakeNewKey);
         !loaded) {

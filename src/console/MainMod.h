@@ -3,6 +3,9 @@
 // Start-up of the console program.
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 class MessageBoxes;
 class ServiceDirectory;
@@ -12,8 +15,9 @@ namespace MainMod {
 // The program folder followed by "/Help/"; the help viewer reads its pages there.
 extern QString HelpFolder;
 
-// Where HOLLISVC.ini lives: the folder named by HOLLIMERE_DATA_DIR, else the program's own.
-[[nodiscard]] QString DataFolder();
+// Answers --help and --version on stdout and gives the exit status; nullopt for any
+// other command line, which is the window's (and Qt's). Needs no display.
+[[nodiscard]] std::optional<int> AnswerCommandLine(const QStringList& arguments);
 
 // Runs the console until its main window closes and gives the exit status. A second
 // instance ends at once with 0; a data file that cannot be loaded is shown, then 1.

@@ -1,10 +1,10 @@
 #include "modHelp.h"
 
+#include "Folders.h"
 #include "MessageBoxes.h"
 #include "StringTable.h"
 #include "UpdateCheck.h"
 #include "frmWaitAni.h"
-#include "modService.h"
 
 #include <QObject>
 #include <QProcess>
@@ -95,8 +95,7 @@ void CheckForNewVersion(MessageBoxes& boxes) {
     std::optional<QString> text;
     {
         const frmWaitAni wait;
-        text = UpdateCheck::FetchVersionText(modService::ProgramFolder() +
-                                             QStringLiteral("/Revision.dat"));
+        text = UpdateCheck::FetchVersionText(Folders::State() + QStringLiteral("/Revision.dat"));
     }
     if (!text)
         return;

@@ -1,5 +1,6 @@
 #include "modService.h"
 
+#include "Folders.h"
 #include "MessageBoxes.h"
 #include "ServiceDirectory.h"
 
@@ -18,13 +19,8 @@ QString modService::StatusName(int status) {
     return QString::fromLatin1(names[static_cast<size_t>(status - 1)]);
 }
 
-QString modService::ProgramFolder() {
-    const QString folder = qEnvironmentVariable("HOLLIMERE_PROGRAM_DIR");
-    return folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
-}
-
 QString modService::ServiceProgramPath() {
-    return ProgramFolder() + QStringLiteral("/hollisvc");
+    return Folders::Program() + QStringLiteral("/hollisvc");
 }
 
 modService::Launch modService::LaunchServiceProgram(const QString& switchWord) {

@@ -4,6 +4,8 @@
 // the main window, starting and stopping through the service directory, and launching the
 // service program with a switch.
 
+#include "ServiceName.h"
+
 #include <QString>
 
 class MessageBoxes;
@@ -11,7 +13,7 @@ class ServiceDirectory;
 
 namespace modService {
 
-inline const QString ServiceName = QStringLiteral("Pop3_QVL");
+inline const QString ServiceName = QLatin1String(::ServiceName);
 // The title of the service messages, and the one for a service that is not there.
 inline const QString MessageTitle = QStringLiteral("Service");
 inline const QString NotFoundText =
@@ -20,9 +22,7 @@ inline const QString NotFoundText =
 // "Stopped" .. "Error" for 1..8; empty for any other number.
 [[nodiscard]] QString StatusName(int status);
 
-// The folder named by HOLLIMERE_PROGRAM_DIR, else the console's own.
-[[nodiscard]] QString ProgramFolder();
-// hollisvc in ProgramFolder().
+// hollisvc in Folders::Program().
 [[nodiscard]] QString ServiceProgramPath();
 
 struct Launch {

@@ -1,5 +1,7 @@
 #include "EventLog.h"
 
+#include "ServiceName.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QMutex>
@@ -19,12 +21,14 @@ public:
     bool write(const Entry& entry) override {
         const QByteArray message = entry.text.toUtf8();
         const int priority = PriorityFor(entry.type);
-        const int rc = sd_journal_send("MESSAGE=%s", message.constData(), "PRIORITY=%i", priority,
-                                       "EVENT_ID=%d", static_cast<int>(entry.id), "EVENT_TYPE=%d",
-                                       entry.type, "SYSLOG_IDENTIFIER=%s", Identifier, nullptr);
+        const int rc = sd_journal_send("MESSAGE=%s", message.constData(), "MESSAGE_ID=%s",
+                                       MessageId(entry.id).constData(), "PRIORITY=%i", priority,
+                                       "SYSLOG_FACILITY=%i", LOG_MAIL >> 3, "EVENT_ID=%d",
+                                       static_cast<int>(entry.id), "EVENT_TYPE=%d", entry.type,
+                                       "SYSLOG_IDENTIFIER=%s", ServiceName, nullptr);
         if (rc >= 0)
             return true;
-        openlog(Identifier, LOG_PID, LOG_DAEMON);
+        openlog(ServiceName, LOG_PID, LOG_MAIL);
         syslog(priority, "[%d] %s", static_cast<int>(entry.id), message.constData());
         return true;
     }
@@ -66,6 +70,11 @@ int PriorityFor(int type) {
     default:
         return LOG_INFO;
     }
+}
+
+QByteArray MessageId(qint32 id) {
+    return "5e1c0a7d93b24f68a1d2" +
+           QByteArray::number(static_cast<quint32>(id), 16).rightJustified(12, '0');
 }
 
 QString FileLine(const Entry& entry) {

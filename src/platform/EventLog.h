@@ -1,7 +1,8 @@
 #pragma once
 
-// The service's event log. Entries go to the systemd journal (syslog when the journal
-// cannot be reached), or, with HOLLIMERE_EVENTLOG set to a path, to that file.
+// The service's event log. Entries go to the systemd journal in the mail facility
+// (syslog when the journal cannot be reached), or, with HOLLIMERE_EVENTLOG set to a path,
+// to that file.
 
 #include <QString>
 #include <memory>
@@ -9,8 +10,6 @@
 namespace EventLog {
 
 enum EventType : int { Success = 0, Error = 1, Warning = 2, Information = 4 };
-
-inline constexpr char Identifier[] = "Pop3_QVL";
 
 struct Entry {
     int type = Information;
@@ -29,6 +28,10 @@ public:
 
 // The journal priority (syslog level) for an event type.
 [[nodiscard]] int PriorityFor(int type);
+
+// The journal's MESSAGE_ID of an event: 32 hex digits, a fixed prefix followed by the
+// event ID, under which the message catalogue explains the event.
+[[nodiscard]] QByteArray MessageId(qint32 id);
 
 // One line of the file sink: ISO time, type, id and text separated by tabs, with
 // backslash, tab, CR and LF in the text escaped so that an entry stays one line.

@@ -24,6 +24,10 @@ QString execWord(const QString& path) {
     return word.contains(u' ') || word.contains(u'\t') || word != path ? u'"' + word + u'"' : word;
 }
 
+QString unitFileName() {
+    return QLatin1String(ServiceName) + QStringLiteral(".service");
+}
+
 Result systemctl(const QStringList& arguments) {
     const SystemctlResult r = RunSystemctl(arguments, SystemctlTimeoutMs);
     return {r.ok, r.error};
@@ -36,7 +40,13 @@ QString UnitDirectory() {
 }
 
 QString UnitPath() {
-    return QDir(UnitDirectory()).filePath(QLatin1String(ServiceName) + QStringLiteral(".service"));
+    return QDir(UnitDirectory()).filePath(unitFileName());
+}
+
+QString PackagedUnitPath() {
+    return QDir(qEnvironmentVariable("HOLLIMERE_PACKAGED_UNIT_DIR",
+                                     QStringLiteral("/usr/lib/systemd/system")))
+        .filePath(unitFileName());
 }
 
 QString UnitText(const QString& programPath) {
@@ -47,6 +57,8 @@ QString UnitText(const QString& programPath) {
 }
 
 Result Install(const QString& programPath) {
+    if (QFile::exists(PackagedUnitPath()))
+        return systemctl({QStringLiteral("enable"), QLatin1String(ServiceName)});
     QSaveFile unit(UnitPath());
     const QByteArray text = UnitText(QFileInfo(programPath).absoluteFilePath()).toUtf8();
     if (!unit.open(QIODevice::WriteOnly) || unit.write(text) != text.size() || !unit.commit())
@@ -59,6 +71,8 @@ Result Install(const QString& programPath) {
 }
 
 Result Uninstall() {
+    if (!QFile::exists(UnitPath()) && QFile::exists(PackagedUnitPath()))
+        return systemctl({QStringLiteral("disable"), QLatin1String(ServiceName)});
     if (!QFile::exists(UnitPath()))
         return {false, QStringLiteral("%1 is not installed (no %2)")
                            .arg(QLatin1String(ServiceName), UnitPath())};

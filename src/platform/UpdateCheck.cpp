@@ -6,6 +6,10 @@
 
 namespace UpdateCheck {
 
+QString VersionLine(const QString& program) {
+    return QStringLiteral("%1 %2.%3").arg(program).arg(ProgramMajor).arg(ProgramMinor);
+}
+
 QString ServerBase() {
     QString base =
         qEnvironmentVariable("HOLLIMERE_UPDATE_URL", QStringLiteral(HOLLIMERE_UPDATE_SERVER));

@@ -12,6 +12,9 @@ namespace UpdateCheck {
 inline constexpr int ProgramMajor = HOLLIMERE_VERSION_MAJOR;
 inline constexpr int ProgramMinor = HOLLIMERE_VERSION_MINOR;
 
+// "hollisvc 3.0": the line both programs answer --version with.
+[[nodiscard]] QString VersionLine(const QString& program);
+
 // The maker's web server: HOLLIMERE_UPDATE_URL, else the build setting. Empty when
 // neither is set, which turns the check off.
 [[nodiscard]] QString ServerBase();

@@ -19,6 +19,10 @@ Switches ParseSwitches(const QString& commandLine) {
             s.debug = true;
         else if (word == u"query")
             s.query = s.debug = true;
+        else if (word == u"help")
+            s.help = true;
+        else if (word == u"version")
+            s.version = true;
     }
     return s;
 }
@@ -28,6 +32,10 @@ Switches ParseSwitches(const QStringList& arguments) {
 }
 
 StartupAction Decide(const Switches& s, bool underServiceManager) {
+    if (s.help)
+        return StartupAction::ShowHelp;
+    if (s.version)
+        return StartupAction::ShowVersion;
     if (s.install && s.uninstall)
         return StartupAction::Conflict;
     if (s.uninstall)

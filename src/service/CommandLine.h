@@ -1,6 +1,7 @@
 #pragma once
 
 // The switches of hollisvc: a "-" followed by a word, in any case, anywhere in the line.
+// "--help" and "--version" are read the same way: their second dash starts the word.
 
 #include <QString>
 #include <QStringList>
@@ -11,6 +12,8 @@ struct Switches {
     bool debug = false;
     bool setup = false;
     bool query = false; // implies debug
+    bool help = false;
+    bool version = false;
 };
 
 // Every "-" starts a word that runs to the next blank; other text is ignored.
@@ -19,6 +22,8 @@ struct Switches {
 
 // What the program does with its switches, in the order the start-up decides.
 enum class StartupAction {
+    ShowHelp, // usage on stdout, nothing else done
+    ShowVersion,
     Conflict, // install and uninstall together: nothing is changed
     Uninstall,
     Install,

@@ -155,7 +155,7 @@ void CtrlFrm::CheckForNewVersion() {
     if (LastUpdateCheck == today)
         return;
     const auto text = UpdateCheck::FetchVersionText(
-        QDir(setup_.programFolder).filePath(QStringLiteral("Revision.dat")));
+        QDir(setup_.stateFolder).filePath(QStringLiteral("Revision.dat")));
     if (!text)
         return;
     if (UpdateCheck::IsNewerVersion(*text))

@@ -24,8 +24,8 @@ public:
     using Retrieve = std::function<bool(SessionSlot& slot, const AccountRecord& account)>;
 
     struct Setup {
-        QString dataFile;      // HOLLISVC.ini
-        QString programFolder; // where the version file is kept
+        QString dataFile;    // HOLLISVC.ini
+        QString stateFolder; // where the version file is kept
         int secondMs = 1000;
         bool queryMode = false;
         Retrieve retrieve;

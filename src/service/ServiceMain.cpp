@@ -3,8 +3,10 @@
 #include "CommandLine.h"
 #include "EventLog.h"
 #include "FileMod.h"
+#include "Folders.h"
 #include "ServiceManager.h"
 #include "SignalWatcher.h"
+#include "UpdateCheck.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -24,13 +26,32 @@ int fail(const QString& text, int status = 1) {
     return status;
 }
 
+QString usage() {
+    return QStringLiteral(
+               "Usage: hollisvc [-install | -uninstall | -debug | -query | -setup]\n"
+               "       hollisvc --help | --version\n"
+               "\n"
+               "Relays the mail waiting in POP3 mailboxes to an SMTP server. Without a switch\n"
+               "it runs as the systemd service %1.\n"
+               "\n"
+               "  -install    enable the service %1 to start at boot\n"
+               "  -uninstall  disable the service\n"
+               "  -debug      run the service in this terminal, without systemd\n"
+               "  -query      run one mail cycle over every account, then end\n"
+               "  --help      show this text\n"
+               "  --version   show the version\n"
+               "\n"
+               "Data file:  %2\n"
+               "State:      %3\n"
+               "See hollisvc(8).")
+        .arg(QLatin1String(ServiceName), FileMod::DataFilePath(Folders::Data()), Folders::State());
+}
+
 CtrlFrm::Setup setupFor(const QStringList& arguments, bool queryMode, CtrlFrm::Retrieve retrieve) {
-    const QFileInfo program(QCoreApplication::applicationFilePath());
-    const QString folder = qEnvironmentVariable("HOLLIMERE_DATA_DIR", program.absolutePath());
     CtrlFrm::Setup setup;
     setup.dataFile =
-        FileMod::DataFilePath(folder, QFileInfo(arguments.value(0)).completeBaseName());
-    setup.programFolder = folder;
+        FileMod::DataFilePath(Folders::Data(), QFileInfo(arguments.value(0)).completeBaseName());
+    setup.stateFolder = Folders::State();
     bool ok = false;
     const int secondMs = qEnvironmentVariableIntValue("HOLLIMERE_SECOND_MS", &ok);
     setup.secondMs = ok && secondMs > 0 ? secondMs : 1000;
@@ -66,10 +87,16 @@ int run(CtrlFrm::Setup setup) {
 
 int ServiceMain(const QStringList& arguments, CtrlFrm::Retrieve retrieve) {
     const Switches switches = ParseSwitches(arguments.mid(1));
-    if (switches.query)
+    if (switches.query && !switches.help && !switches.version)
         LogEvent(EventLog::Information, 110, QStringLiteral("Manual Mail query requested"));
 
     switch (Decide(switches, ServiceManager::UnderServiceManager())) {
+    case StartupAction::ShowHelp:
+        say(usage());
+        return 0;
+    case StartupAction::ShowVersion:
+        say(UpdateCheck::VersionLine(QStringLiteral("hollisvc")));
+        return 0;
     case StartupAction::Conflict:
         return fail(QStringLiteral(
             "You cannot install and uninstall at the same time, use only one switch."));
@@ -91,7 +118,7 @@ int ServiceMain(const QStringList& arguments, CtrlFrm::Retrieve retrieve) {
         return fail(QStringLiteral("hollisvc runs as the systemd service %1 (install it with "
                                    "-install). To run it by hand use -debug; -query runs one mail "
                                    "cycle and ends.")
-                        .arg(QLatin1String(ServiceManager::ServiceName)),
+                        .arg(QLatin1String(ServiceName)),
                     2);
     case StartupAction::RunQuery:
         return run(setupFor(arguments, true, std::move(retrieve)));

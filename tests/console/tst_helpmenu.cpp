@@ -9,7 +9,7 @@ class TestHelpMenu : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ConsoleWindow> console_;
-    QTemporaryDir programDir_;
+    QTemporaryDir stateDir_;
     const QByteArray path_ = qgetenv("PATH");
 
     static QWidget* about() { return ConsoleWindow::dialog(QStringLiteral("frmAbout")); }
@@ -30,14 +30,14 @@ private slots:
     void init() {
         console_ = std::make_unique<ConsoleWindow>();
         console_->open();
-        qputenv("HOLLIMERE_PROGRAM_DIR", programDir_.path().toUtf8());
+        qputenv("HOLLIMERE_STATE_DIR", stateDir_.path().toUtf8());
     }
 
     void cleanup() {
         console_.reset();
         qputenv("PATH", path_);
         qunsetenv("HOLLIMERE_UPDATE_URL");
-        qunsetenv("HOLLIMERE_PROGRAM_DIR");
+        qunsetenv("HOLLIMERE_STATE_DIR");
     }
 
     void aboutBoxTexts() {
@@ -169,7 +169,7 @@ private slots:
         QCOMPARE(console_->boxes.shown.size(), 1);
         QCOMPARE(console_->boxes.shown[0].text, message);
         QCOMPARE(console_->boxes.shown[0].title, QStringLiteral("Update"));
-        QVERIFY(QFile::exists(programDir_.filePath(QStringLiteral("Revision.dat"))));
+        QVERIFY(QFile::exists(stateDir_.filePath(QStringLiteral("Revision.dat"))));
     }
 };
 

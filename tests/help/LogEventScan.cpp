@@ -128,15 +128,4 @@ Result ScanFolder(const QString& folder) {
     return out;
 }
 
-QString PlainText(const QString& html) {
-    QString text = html;
-    text.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
-    static const std::pair<const char*, const char*> entities[] = {
-        {"&lt;", "<"},  {"&gt;", ">"},   {"&quot;", "\""},
-        {"&#39;", "'"}, {"&nbsp;", " "}, {"&amp;", "&"}};
-    for (const auto& [entity, character] : entities)
-        text.replace(QLatin1String(entity), QLatin1String(character));
-    return collapsed(text);
-}
-
 } // namespace LogEventScan

@@ -27,7 +27,4 @@ void ScanText(const QString& text, const QString& file, Result& out);
 // Every *.cpp and *.h below `folder`.
 [[nodiscard]] Result ScanFolder(const QString& folder);
 
-// Markup removed, entities decoded and white space collapsed, as a reader sees it.
-[[nodiscard]] QString PlainText(const QString& html);
-
 } // namespace LogEventScan

@@ -1,3 +1,4 @@
+#include "EventTable.h"
 #include "LogEventScan.h"
 
 #include <QDir>
@@ -40,22 +41,6 @@ QStringList links(const QString& html) {
     while (it.hasNext())
         out.append(it.next().captured(1));
     return out;
-}
-
-// The table row of errors.htp that explains `id`, as its cells' plain text.
-QStringList eventRow(const QString& html, qint32 id) {
-    const qsizetype anchor = html.indexOf(QStringLiteral("<a name=\"e%1\">").arg(id));
-    if (anchor < 0)
-        return {};
-    const qsizetype start = html.lastIndexOf(QStringLiteral("<tr"), anchor);
-    const qsizetype end = html.indexOf(QStringLiteral("</tr>"), anchor);
-    static const QRegularExpression cell(QStringLiteral("<td[^>]*>(.*?)</td>"),
-                                         QRegularExpression::DotMatchesEverythingOption);
-    QStringList cells;
-    auto it = cell.globalMatch(html.mid(start, end - start));
-    while (it.hasNext())
-        cells.append(PlainText(it.next().captured(1)));
-    return cells;
 }
 
 } // namespace
@@ -144,7 +129,7 @@ private slots:
 
     void eventExplained() {
         QFETCH(qint32, id);
-        const QStringList cells = eventRow(errors_, id);
+        const QStringList cells = EventTable::Row(errors_, id);
         QVERIFY2(
             cells.size() == 4,
             qPrintable(QStringLiteral("errors.htp has no row of four cells for event %1").arg(id)));
@@ -164,14 +149,10 @@ private slots:
     }
 
     void noEventWithoutWriter() {
-        static const QRegularExpression anchor(QStringLiteral("<a name=\"e(\\d+)\">"));
-        auto it = anchor.globalMatch(errors_);
         QStringList stale;
-        while (it.hasNext()) {
-            const QString id = it.next().captured(1);
-            if (!callsById_.contains(id.toInt()))
-                stale.append(id);
-        }
+        for (qint32 id : EventTable::Ids(errors_))
+            if (!callsById_.contains(id))
+                stale.append(QString::number(id));
         QVERIFY2(stale.isEmpty(),
                  qPrintable(QStringLiteral("errors.htp explains events nothing writes: ") +
                             stale.join(QStringLiteral(", "))));

@@ -3,6 +3,8 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -25,6 +27,20 @@ private slots:
         QFETCH(int, type);
         QFETCH(int, priority);
         QCOMPARE(EventLog::PriorityFor(type), priority);
+    }
+
+    void messageIdsAreDistinctId128s() {
+        const QList<qint32> ids = {0, 110, 9900, 0x7fffffff};
+        QSet<QByteArray> seen;
+        for (qint32 id : ids) {
+            const QByteArray messageId = EventLog::MessageId(id);
+            QVERIFY2(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$"))
+                         .match(QString::fromLatin1(messageId))
+                         .hasMatch(),
+                     messageId.constData());
+            seen.insert(messageId);
+        }
+        QCOMPARE(seen.size(), ids.size());
     }
 
     void fileSinkWritesOneLinePerEntry() {

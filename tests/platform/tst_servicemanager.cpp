@@ -9,6 +9,7 @@ class TestServiceManager : public QObject {
     Q_OBJECT
 
     QTemporaryDir units;
+    QTemporaryDir packagedUnits;
 
     static QString read(const QString& path) {
         QFile f(path);
@@ -18,7 +19,9 @@ class TestServiceManager : public QObject {
 private slots:
     void init() {
         qputenv("HOLLIMERE_UNIT_DIR", QFile::encodeName(units.path()));
+        qputenv("HOLLIMERE_PACKAGED_UNIT_DIR", QFile::encodeName(packagedUnits.path()));
         QFile::remove(ServiceManager::UnitPath());
+        QFile::remove(ServiceManager::PackagedUnitPath());
     }
 
     void unitRunsTheProgramAsANotifyService_data() {
@@ -54,6 +57,18 @@ private slots:
         QVERIFY(!QFile::exists(units.filePath("Pop3_QVL.service")));
         QCOMPARE(systemctl.calls(), (QStringList{"daemon-reload", "enable Pop3_QVL",
                                                  "disable Pop3_QVL", "daemon-reload"}));
+    }
+
+    void packagedUnitIsEnabledNotCopied() {
+        QFile packaged(ServiceManager::PackagedUnitPath());
+        QVERIFY(packaged.open(QIODevice::WriteOnly));
+        packaged.close();
+        FakeSystemctl systemctl;
+        QVERIFY(ServiceManager::Install(QStringLiteral("/usr/lib/hollimere/hollisvc")));
+        QVERIFY(!QFile::exists(ServiceManager::UnitPath()));
+        QVERIFY(ServiceManager::Uninstall());
+        QVERIFY(QFile::exists(ServiceManager::PackagedUnitPath()));
+        QCOMPARE(systemctl.calls(), (QStringList{"enable Pop3_QVL", "disable Pop3_QVL"}));
     }
 
     void failuresAreReported() {

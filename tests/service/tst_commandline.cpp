@@ -10,7 +10,7 @@ class TestCommandLine : public QObject {
 private slots:
     void switches_data() {
         QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("set"); // i u d s q, in that order
+        QTest::addColumn<QString>("set"); // i u d s q h v, in that order
         QTest::addColumn<StartupAction>("action");
         using A = StartupAction;
         QTest::newRow("nothing") << ""
@@ -41,6 +41,12 @@ private slots:
                                             << "d" << A::RunDebug;
         QTest::newRow("word ends at the blank") << "-debugx -uninstall"
                                                 << "u" << A::Uninstall;
+        QTest::newRow("help before anything it names") << "-install --help -query"
+                                                       << "idqh" << A::ShowHelp;
+        QTest::newRow("version instead of a run") << "-debug --VERSION"
+                                                  << "dv" << A::ShowVersion;
+        QTest::newRow("help with a single dash") << "-help"
+                                                 << "h" << A::ShowHelp;
     }
     void switches() {
         QFETCH(QString, line);
@@ -52,7 +58,9 @@ private slots:
                                            {s.uninstall, u'u'},
                                            {s.debug, u'd'},
                                            {s.setup, u's'},
-                                           {s.query, u'q'}})
+                                           {s.query, u'q'},
+                                           {s.help, u'h'},
+                                           {s.version, u'v'}})
             if (flag)
                 seen += letter;
         QCOMPARE(seen, set);

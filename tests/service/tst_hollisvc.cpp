@@ -149,6 +149,7 @@ private slots:
         FakeSystemctl systemctl;
         QTemporaryDir units;
         qputenv("HOLLIMERE_UNIT_DIR", QFile::encodeName(units.path()));
+        qputenv("HOLLIMERE_PACKAGED_UNIT_DIR", QFile::encodeName(units.filePath("none")));
         QProcess* p = start({QStringLiteral("-install")});
         QVERIFY(finish(p, 10000));
         QCOMPARE(p->readAllStandardOutput(), QByteArray("Service Installed\n"));
@@ -168,6 +169,7 @@ private slots:
         QCOMPARE(p->exitCode(), 1);
         QVERIFY(p->readAllStandardOutput().isEmpty());
         qunsetenv("HOLLIMERE_UNIT_DIR");
+        qunsetenv("HOLLIMERE_PACKAGED_UNIT_DIR");
     }
 
     void debugRunObeysSignalsEvenWhileWaiting() {

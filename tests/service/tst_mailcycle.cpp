@@ -61,7 +61,7 @@ class TestMailCycle : public QObject {
     void make(bool queryMode = false) {
         CtrlFrm::Setup setup;
         setup.dataFile = dataFile();
-        setup.programFolder = dir.path();
+        setup.stateFolder = dir.path();
         setup.secondMs = SecondMs;
         setup.queryMode = queryMode;
         setup.today = [this] {
