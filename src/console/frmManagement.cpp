@@ -387,9 +387,12 @@ void frmManagement::BuildItemList(const QString& nodeKey) {
     shown_->sort(-1);
     shown_->setSourceModel(accounts ? static_cast<QAbstractItemModel*>(accounts_) : actions_);
     detailView_->setSortingEnabled(accounts);
-    if (accounts)
+    if (accounts) {
         detailView_->sortByColumn(AccountTableModel::Name, Qt::AscendingOrder);
-    detailView_->setColumnWidth(0, listStack_->width() / 3);
+        detailView_->header()->resizeSections(QHeaderView::ResizeToContents);
+    } else {
+        detailView_->setColumnWidth(0, listStack_->width() / 3);
+    }
 }
 
 QString frmManagement::currentNodeKey() const {
