@@ -82,7 +82,6 @@ private slots:
         QTest::newRow("service") << "C1C" << QStringList{"C1", "C2", "C3", "C4"};
         QTest::newRow("options") << "C1D" << QStringList{"D1", "D2", "D3", "D4", "D5", "D6"};
         QTest::newRow("new features") << "C1E" << QStringList();
-        QTest::newRow("computer") << "C1" << QStringList();
     }
     void itemList() {
         QFETCH(QString, node);
@@ -107,7 +106,6 @@ private slots:
         QTest::addColumn<int>("shownMode");
         QTest::newRow("nothing stored") << QVariant() << QVariant() << true << 3;
         QTest::newRow("auto save off") << QVariant("0") << QVariant("1") << false << 1;
-        QTest::newRow("auto save as a number") << QVariant("1.0") << QVariant("0") << true << 0;
         QTest::newRow("not a number") << QVariant("yes") << QVariant("2") << false << 2;
         QTest::newRow("unknown view") << QVariant("1") << QVariant("7") << true << 3;
     }
@@ -434,7 +432,6 @@ private slots:
         QTest::newRow("not installed") << "" << 0 << 0;
         QTest::newRow("other letter case") << "pop3_qvl" << 4 << 0;
         QTest::newRow("stopped") << "Pop3_QVL" << 1 << 1;
-        QTest::newRow("start pending") << "Pop3_QVL" << 2 << 2;
         QTest::newRow("paused") << "Pop3_QVL" << 7 << 2;
     }
     void servicePanel() {

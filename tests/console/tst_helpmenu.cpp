@@ -63,16 +63,6 @@ private slots:
         QTest::newRow("menu bug") << LoadResString(205) << QString()
                                   << "mailto: bugs@hollimere.example?subject=BUG: QVL_POP3-3.0 0" +
                                          bugBody;
-        QTest::newRow("menu suggestion")
-            << LoadResString(206) << QString()
-            << "mailto: suggestions@hollimere.example?subject=SUGGESTION: QVL_POP3-3.0 0&body="
-               "Please add your comments about a feature you wish to see, something your wish "
-               "would be changed or any general comments that you may have.";
-        QTest::newRow("about bug")
-            << QString() << "cmdSubmitBug"
-            << "mailto: bugs@hollimere.example?subject=BUG: QVL_POP3-Version 3.0 Interface "
-               "Build: 10" +
-                   bugBody;
         QTest::newRow("about suggestion")
             << QString() << "cmdsuggestion"
             << "mailto: suggestions@hollimere.example?subject=SUGGESTION: QVL_POP3-Version 3.0 "

@@ -87,18 +87,13 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("0") << "0"
                            << "You cannot specify a value less than 1 minute." << 10 << "1";
-        QTest::newRow("negative") << "-5"
-                                  << "You cannot specify a value less than 1 minute." << 10 << "1";
         QTest::newRow("beyond the scroll bar") << "2000"
                                                << "" << 2000 << "2000";
         QTest::newRow("blanks around") << " 45 "
                                        << "" << 45 << " 45 ";
         const QString whole = QStringLiteral("The interval must be a whole number");
         QTest::newRow("letters") << "ten" << whole << 10 << "ten";
-        QTest::newRow("fraction") << "7.5" << whole << 10 << "7.5";
         QTest::newRow("above 16 bits") << "32768" << whole << 10 << "32768";
-        QTest::newRow("16-bit top") << "32767"
-                                    << "" << 32767 << "32767";
     }
     void scheduleInterval() {
         QFETCH(QString, typed);
@@ -149,7 +144,6 @@ private slots:
         QTest::addColumn<bool>("checkAll");
         QTest::addColumn<bool>("monday");
         QTest::newRow("2000 minutes, check all") << 2000 << 1440 << true << true;
-        QTest::newRow("0 minutes, monday") << 0 << 1 << false << true;
         QTest::newRow("30 minutes, nothing ticked") << 30 << 30 << false << false;
     }
     void scheduleShowsStored() {
@@ -195,16 +189,9 @@ private slots:
         const QString whole = QStringLiteral("The timeout values must be whole numbers");
         QTest::newRow("pop 9") << "9"
                                << "30" << low;
-        QTest::newRow("smtp 9") << "30"
-                                << "9" << low;
-        QTest::newRow("10 accepted") << "10"
-                                     << "10"
-                                     << "";
         QTest::newRow("beyond the scroll bar") << "5000"
                                                << "30"
                                                << "";
-        QTest::newRow("empty") << ""
-                               << "30" << whole;
         QTest::newRow("letters") << "30"
                                  << "abc" << whole;
         QTest::newRow("above 16 bits") << "40000"
@@ -228,17 +215,6 @@ private slots:
         }
         checkRefused(dialog, message);
         QCOMPARE(settings().PopTimeout, QStringLiteral("30"));
-    }
-
-    void timeoutsShowStored() {
-        Configuration config;
-        config.Settings.PopTimeout = QStringLiteral("5000");
-        config.Settings.SmtpTimeout = QStringLiteral("5");
-        QWidget* dialog = openOption(Timeouts, QStringLiteral("frmTimeOut"), config);
-        QCOMPARE(text(dialog, QStringLiteral("txtTimeout0")), QStringLiteral("5000"));
-        QCOMPARE(dialog->findChild<Spinner*>(QStringLiteral("VScroll0"))->position(), 1440);
-        QCOMPARE(text(dialog, QStringLiteral("txtTimeout1")), QStringLiteral("5"));
-        QCOMPARE(dialog->findChild<Spinner*>(QStringLiteral("VScroll1"))->position(), 10);
     }
 
     void logMode_data() {

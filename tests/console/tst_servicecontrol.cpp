@@ -121,14 +121,10 @@ private slots:
             << QStringList{"start Pop3_QVL"} << 4;
         QTest::newRow("start, start pending")
             << int(Start) << 2 << true << QStringList{started} << none << 2;
-        QTest::newRow("start, paused")
-            << int(Start) << 7 << true << QStringList{started} << none << 7;
         QTest::newRow("start times out")
             << int(Start) << 1 << false
             << QStringList{serviceBox(I::Critical, "Service did not respond to request to start")}
             << QStringList{"start Pop3_QVL"} << 1;
-        QTest::newRow("stop, not installed")
-            << int(Stop) << 0 << true << QStringList{notFound} << none << 0;
         QTest::newRow("stop, stopped")
             << int(Stop) << 1 << true << QStringList{stopped} << none << 1;
         QTest::newRow("stop, running")
@@ -251,8 +247,6 @@ private slots:
         const int yes = int(MsgBox::Button::Yes);
         QTest::newRow("yes") << 1 << true << yes << QStringList{QueryQuestion, queried}
                              << QStringList{"-query"};
-        QTest::newRow("yes, not installed")
-            << 0 << true << yes << QStringList{QueryQuestion, queried} << QStringList{"-query"};
         QTest::newRow("no") << 4 << true << int(MsgBox::Button::No) << QStringList{QueryQuestion}
                             << QStringList{};
         QTest::newRow("program missing")
