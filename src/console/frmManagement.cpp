@@ -604,13 +604,12 @@ void frmManagement::closeEvent(QCloseEvent* event) {
                          MsgBox::Icon::Exclamation,
                          {MsgBox::Button::Yes, MsgBox::Button::No, MsgBox::Button::Cancel},
                          MsgBox::Button::Yes});
-        const bool keepOpen =
-            answer == MsgBox::Button::Cancel || (answer == MsgBox::Button::Yes && !save(false));
-        if (keepOpen) {
-            // Closing now would lose the changes the user just asked to keep.
-            if (!filePanel_->toolTip().isEmpty())
-                boxes_.show({LoadResString(219) + QStringLiteral("\n\n") + filePanel_->toolTip(),
-                             tr("Save"), MsgBox::Icon::Critical});
+        const bool unsaved = answer == MsgBox::Button::Yes && !save(false);
+        // Closing now would lose the changes the user just asked to keep.
+        if (unsaved && !filePanel_->toolTip().isEmpty())
+            boxes_.show({LoadResString(219) + QStringLiteral("\n\n") + filePanel_->toolTip(),
+                         tr("Save"), MsgBox::Icon::Critical});
+        if (unsaved || answer == MsgBox::Button::Cancel) {
             event->ignore();
             return;
         }
