@@ -134,8 +134,7 @@ public:
         // Each message once and whole. fetchmail adds a Received line of its own in front.
         for (int n = 1; n <= load.count; ++n) {
             const QByteArray got = sink.message(n);
-            if (!(client == u"fetchmail" ? got.endsWith(messages[n - 1])
-                                          : got == messages[n - 1]))
+            if (!(client == u"fetchmail" ? got.endsWith(messages[n - 1]) : got == messages[n - 1]))
                 return fail(QStringLiteral("%1: message %2 not delivered whole (%3)")
                                 .arg(client)
                                 .arg(n)

@@ -11,7 +11,7 @@
 #include <QShowEvent>
 
 ConsoleDialog::ConsoleDialog(frmManagement& main, MainWindow mainWindow)
-    : main_(main), boxes_(main.boxes()) {
+    : main_(main), document_(main.document()), boxes_(main.boxes()) {
     setAttribute(Qt::WA_DeleteOnClose);
     if (mainWindow == MainWindow::LeaveEnabled)
         return;

@@ -1,12 +1,15 @@
 #pragma once
 
 // What the console's dialogs share: each is modeless, exists only while shown, centres
-// itself, and may keep the main window disabled until it closes.
+// itself, and may keep the main window disabled until it closes. A dialog shows the
+// document's values in its boxes and hands them back only on OK: Cancel, Escape and the
+// close box change nothing.
 
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
 
+class ConsoleDocument;
 class MessageBoxes;
 class frmManagement;
 
@@ -33,6 +36,7 @@ protected:
     [[nodiscard]] bool storable(const QString& field, const QString& value);
 
     frmManagement& main_;
+    ConsoleDocument& document_;
     MessageBoxes& boxes_;
 };
 

@@ -1,6 +1,7 @@
 #include "MailboxPropFrm.h"
 
 #include "ConfigModel.h"
+#include "ConsoleDocument.h"
 #include "MessageBoxes.h"
 #include "ReadRules.h"
 #include "StringTable.h"
@@ -8,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,7 +50,7 @@ MailboxPropFrm::MailboxPropFrm(frmManagement& main, int index, bool editMode)
 
     auto* computers = new QComboBox(this);
     computers->setObjectName(QStringLiteral("cboArrayComputer"));
-    for (const ArrayMachine& machine : main.configuration().Machines)
+    for (const ArrayMachine& machine : document_.configuration().Machines)
         if (!machine.MachineName.isEmpty())
             computers->addItem(machine.MachineName);
     grid->addWidget(computers, 7, 1);
@@ -59,10 +61,19 @@ MailboxPropFrm::MailboxPropFrm(frmManagement& main, int index, bool editMode)
     grid->addWidget(MailHostChkBox_, 9, 0, 1, 2);
     connect(GlobalChkBox_, &QCheckBox::toggled, this, &MailboxPropFrm::globalClicked);
 
-    grid->addWidget(buttons(tr("&OK"), "OKBut", tr("&Cancel"), "Cancel"), 10, 0, 1, 2);
+    QDialogButtonBox* okCancel = buttons(tr("&OK"), "OKBut", tr("&Cancel"), "Cancel");
+    grid->addWidget(okCancel, 10, 0, 1, 2);
+
+    // Tab goes down the rows as they are shown; the check boxes were made first.
+    QList<QWidget*> order(AccountInfoTxt_.begin(), AccountInfoTxt_.begin() + ExchangeUserBox);
+    order << method << AccountInfoTxt_[ExchangeUserBox] << computers << GlobalChkBox_
+          << MailHostChkBox_ << okCancel;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    AccountInfoTxt_[0]->setFocus();
 
     if (EditMode)
-        load(main.configuration().Accounts[static_cast<size_t>(index)]);
+        load(document_.configuration().Accounts[static_cast<size_t>(index)]);
 }
 
 void MailboxPropFrm::load(const AccountRecord& record) {
@@ -95,7 +106,7 @@ void MailboxPropFrm::okClicked() {
         boxes_.show({LoadResString(309), LoadResString(308), MsgBox::Icon::Information});
         return;
     }
-    AccountRecord& record = main_.configuration().Accounts[static_cast<size_t>(index_)];
+    AccountRecord record;
     record.AccountName = AccountInfoTxt_[0]->text();
     record.MailServer = AccountInfoTxt_[1]->text();
     record.UserName = AccountInfoTxt_[2]->text();
@@ -105,7 +116,8 @@ void MailboxPropFrm::okClicked() {
     record.RemoteDomain = record.GlobalMailHost ? fifth : QString();
     record.ExchangeUser = record.GlobalMailHost ? QString() : fifth;
     record.KeepMailOnHost = MailHostChkBox_->isChecked();
-    main_.showAccount(index_, !EditMode);
-    main_.setDataChanged();
+    document_.change([this, &record](Configuration& config) {
+        config.Accounts[static_cast<size_t>(index_)] = record;
+    });
     accept();
 }

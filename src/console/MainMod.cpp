@@ -1,5 +1,6 @@
 #include "MainMod.h"
 
+#include "ConsoleDocument.h"
 #include "FileMod.h"
 #include "Folders.h"
 #include "MessageBoxes.h"
@@ -8,6 +9,8 @@
 #include "frmManagement.h"
 
 #include <QApplication>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
 
@@ -37,22 +40,33 @@ std::optional<int> MainMod::AnswerCommandLine(const QStringList& arguments) {
 int MainMod::Main(ServiceDirectory& directory, MessageBoxes& boxes) {
     HelpFolder = QCoreApplication::applicationDirPath() + QStringLiteral("/Help/");
 
-    QLockFile instance(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
-                       QStringLiteral("/hollicon.lock"));
-    if (!instance.tryLock(0))
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QString doorbell = runtime + QStringLiteral("/hollicon.socket");
+    QLockFile instance(runtime + QStringLiteral("/hollicon.lock"));
+    if (!instance.tryLock(0)) {
+        // The console that runs shows its window when rung.
+        QLocalSocket ring;
+        ring.connectToServer(doorbell);
+        ring.waitForConnected(2000);
         return 0;
+    }
 
-    Configuration config;
-    const QString path = FileMod::DataFilePath(Folders::Data());
-    if (const FileMod::FileResult loaded =
-            FileMod::LoadData(config, path, FileMod::KeyPolicy::MakeNewKey);
-        !loaded) {
+    ConsoleDocument document(FileMod::DataFilePath(Folders::Data()));
+    if (const FileMod::FileResult loaded = document.load(); !loaded) {
         boxes.show({QObject::tr("The data file cannot be loaded.\n\n%1").arg(loaded.error),
                     QString(), MsgBox::Icon::Critical});
         return 1;
     }
 
-    frmManagement window(std::move(config), path, directory, boxes);
+    frmManagement window(document, directory, boxes);
+    QLocalServer::removeServer(doorbell);
+    QLocalServer server;
+    QObject::connect(&server, &QLocalServer::newConnection, &window, [&server, &window] {
+        delete server.nextPendingConnection();
+        window.raiseWindow();
+    });
+    // Without it a second start only ends; the console itself still works.
+    [[maybe_unused]] const bool listening = server.listen(doorbell);
     window.setFileStatus(QObject::tr("File Status: Ready"));
     window.show();
     return QApplication::exec();

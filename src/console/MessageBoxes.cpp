@@ -1,20 +1,28 @@
 #include "MessageBoxes.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
-QMessageBox::StandardButton standard(MsgBox::Button button) {
+QAbstractButton* addButton(QMessageBox& box, MsgBox::Button button) {
     switch (button) {
     case MsgBox::Button::Yes:
-        return QMessageBox::Yes;
+        return box.addButton(QMessageBox::Yes);
     case MsgBox::Button::No:
-        return QMessageBox::No;
+        return box.addButton(QMessageBox::No);
+    case MsgBox::Button::Cancel:
+        return box.addButton(QMessageBox::Cancel);
+    case MsgBox::Button::Reload:
+        return box.addButton(QObject::tr("&Reload"), QMessageBox::DestructiveRole);
+    case MsgBox::Button::Overwrite:
+        return box.addButton(QObject::tr("&Overwrite"), QMessageBox::AcceptRole);
     case MsgBox::Button::Ok:
         break;
     }
-    return QMessageBox::Ok;
+    return box.addButton(QMessageBox::Ok);
 }
 
 QMessageBox::Icon standard(MsgBox::Icon icon) {
@@ -39,13 +47,22 @@ MsgBox::Button QtMessageBoxes::show(const MsgBox::Request& request) {
     const QString title =
         request.title.isEmpty() ? QCoreApplication::applicationName() : request.title;
     QMessageBox box(standard(request.icon), title, request.text, QMessageBox::NoButton, parent_);
-    for (MsgBox::Button button : request.buttons)
-        box.addButton(standard(button));
-    box.setDefaultButton(standard(request.defaultButton));
-    const int chosen = box.exec();
-    for (MsgBox::Button button : request.buttons)
-        if (chosen == standard(button))
+    QHash<QAbstractButton*, MsgBox::Button> buttons;
+    for (MsgBox::Button button : request.buttons) {
+        QAbstractButton* added = addButton(box, button);
+        buttons.insert(added, button);
+        if (button == request.defaultButton)
+            box.setDefaultButton(qobject_cast<QPushButton*>(added));
+        if (button == MsgBox::Dismissed(request))
+            box.setEscapeButton(added);
+    }
+    box.exec();
+    return buttons.value(box.clickedButton(), MsgBox::Dismissed(request));
+}
+
+MsgBox::Button MsgBox::Dismissed(const Request& request) {
+    for (Button button : {Button::Cancel, Button::No})
+        if (request.buttons.contains(button))
             return button;
-    // Closed with Escape or the close box: the least committal answer.
-    return request.buttons.contains(MsgBox::Button::No) ? MsgBox::Button::No : MsgBox::Button::Ok;
+    return Button::Ok;
 }

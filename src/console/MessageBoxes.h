@@ -11,7 +11,8 @@ class QWidget;
 namespace MsgBox {
 
 enum class Icon { None, Information, Question, Exclamation, Critical };
-enum class Button { Ok, Yes, No };
+// Reload and Overwrite carry their own words.
+enum class Button { Ok, Yes, No, Cancel, Reload, Overwrite };
 
 struct Request {
     QString text;
@@ -20,6 +21,10 @@ struct Request {
     QList<Button> buttons{Button::Ok};
     Button defaultButton = Button::Ok;
 };
+
+// What closing the box with Escape or its close box answers: Cancel where the box has it,
+// else No, else OK. A question that must be dismissable with nothing changed has Cancel.
+[[nodiscard]] Button Dismissed(const Request& request);
 
 } // namespace MsgBox
 

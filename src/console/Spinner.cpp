@@ -25,12 +25,18 @@ Spinner::Spinner(const QString& name, const QString& scrollName, int minimum, in
     row->addWidget(bar_);
     connect(bar_, &QScrollBar::valueChanged, box_,
             [this](int value) { box_->setText(QString::number(-value)); });
+    // The arrows count on from what was typed.
+    connect(box_, &QLineEdit::textEdited, this, [this](const QString& typed) { moveBar(typed); });
+}
+
+void Spinner::moveBar(const QString& text) {
+    const QSignalBlocker quiet(bar_);
+    const double number = -ReadRules::LeadingNumber(text);
+    bar_->setValue(static_cast<int>(qBound<double>(bar_->minimum(), number, bar_->maximum())));
 }
 
 void Spinner::showStored(const QString& stored) {
-    const QSignalBlocker quiet(bar_);
-    const double number = -ReadRules::LeadingNumber(stored);
-    bar_->setValue(static_cast<int>(qBound<double>(bar_->minimum(), number, bar_->maximum())));
+    moveBar(stored);
     box_->setText(stored);
 }
 
@@ -39,6 +45,7 @@ QString Spinner::text() const {
 }
 
 void Spinner::setText(const QString& text) {
+    moveBar(text);
     box_->setText(text);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// A text box with a vertical scroll bar beside it whose up arrow raises the number. The
-// box takes any text; only the scroll bar is held to its range.
+// A text box with a vertical scroll bar beside it whose up arrow raises the number shown.
+// The box takes any text; only the scroll bar is held to its range.
 
 #include <QWidget>
 
@@ -25,6 +25,9 @@ public:
     [[nodiscard]] int position() const;
 
 private:
+    // Moves the scroll bar, quietly, to the nearest value it can take to `text`.
+    void moveBar(const QString& text);
+
     QLineEdit* box_;
     QScrollBar* bar_;
 };

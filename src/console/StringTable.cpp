@@ -57,7 +57,7 @@ constexpr Entry Table[] = {
     {202, "&Help"},
     {203, "&Contents..."},
     {205, "Submit a &Bug"},
-    {206, "Submit a &Comment"},
+    {206, "Submit a Co&mment"},
     {207, "&About"},
     {211, "******Status Bar******"},
     {215, "Service Status: "},

@@ -9,7 +9,6 @@
 #include "modHelp.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QScreen>
@@ -58,10 +57,7 @@ frmHelp::frmHelp(QWidget& main, MessageBoxes& boxes, Shell& shell)
     setCentralWidget(wbHelp_);
 
     connect(back_, &QAction::triggered, wbHelp_, &QTextBrowser::backward);
-    connect(download, &QAction::triggered, this, [this] {
-        downloadHelp();
-        wbHelp_->reload();
-    });
+    connect(download, &QAction::triggered, this, [this] { downloadHelp(); });
     connect(wbHelp_, &QTextBrowser::sourceChanged, this, &frmHelp::pageLoaded);
     connect(wbHelp_, &QTextBrowser::anchorClicked, this, &frmHelp::linkClicked);
     main_.installEventFilter(this);
@@ -80,6 +76,10 @@ void frmHelp::load(const QString& page) {
     navigate(page);
     if (QFileInfo::exists(MainMod::HelpFolder + QStringLiteral("contents.htp")))
         return;
+    if (modHelp::HelpWebFolder().isEmpty()) {
+        noServer();
+        return;
+    }
     if (boxes_.show({tr("Help was not found, do you want to download?"),
                      tr("Download Help"),
                      MsgBox::Icon::Exclamation,
@@ -87,7 +87,13 @@ void frmHelp::load(const QString& page) {
                      MsgBox::Button::Yes}) != MsgBox::Button::Yes)
         return;
     downloadHelp();
-    navigate(page);
+}
+
+void frmHelp::noServer() {
+    boxes_.show({tr("The help pages are not in %1, and no help server is set up to download "
+                    "them from.")
+                     .arg(MainMod::HelpFolder),
+                 tr("Download Help"), MsgBox::Icon::Information});
 }
 
 void frmHelp::navigate(const QString& page) {
@@ -99,20 +105,30 @@ void frmHelp::navigate(const QString& page) {
 }
 
 void frmHelp::downloadHelp() {
-    setEnabled(false);
-    {
-        const frmWaitAni wait;
-        QDir().mkpath(MainMod::HelpFolder);
-        const QUrl folder = modHelp::HelpWebFolder();
-        if (!folder.isEmpty())
-            for (const QString& name : modHelp::HelpFiles) {
-                [[maybe_unused]] const bool fetched = WebRoutines::DownloadFile(
-                    folder.resolved(QUrl(name)), MainMod::HelpFolder + name);
-                // Clicks wait: closing the main window now would pull the viewer away.
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            }
+    const QUrl folder = modHelp::HelpWebFolder();
+    if (folder.isEmpty()) {
+        noServer();
+        return;
     }
-    setEnabled(true);
+    RunWaiting(
+        this,
+        [folder] {
+            QDir().mkpath(MainMod::HelpFolder);
+            int fetched = 0;
+            for (const QString& name : modHelp::HelpFiles)
+                fetched += WebRoutines::DownloadFile(folder.resolved(QUrl(name)),
+                                                     MainMod::HelpFolder + name);
+            return fetched;
+        },
+        [this, folder](std::optional<int> fetched) {
+            if (fetched && *fetched < modHelp::HelpFiles.size())
+                boxes_.show({tr("%1 of the %2 help files could not be downloaded from %3.")
+                                 .arg(modHelp::HelpFiles.size() - *fetched)
+                                 .arg(modHelp::HelpFiles.size())
+                                 .arg(folder.toDisplayString()),
+                             tr("Download Help"), MsgBox::Icon::Exclamation});
+            wbHelp_->reload();
+        });
 }
 
 void frmHelp::pageLoaded() {

@@ -22,7 +22,8 @@ public:
     void load(const QString& page);
     // Shows `page`, read afresh even when it is the one shown.
     void navigate(const QString& page);
-    // Fetches every help file into the Help folder; a file that fails is skipped.
+    // Fetches every help file into the Help folder in the background; a file that fails is
+    // skipped, and named in a message.
     void downloadHelp();
 
 protected:
@@ -30,6 +31,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void noServer();
     void pageLoaded();
     void linkClicked(const QUrl& link);
     void followMain();

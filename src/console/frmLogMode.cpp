@@ -1,8 +1,8 @@
 #include "frmLogMode.h"
 
+#include "ConsoleDocument.h"
 #include "ReadRules.h"
 #include "StringTable.h"
-#include "frmManagement.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -36,13 +36,13 @@ frmLogMode::frmLogMode(frmManagement& main) : ConsoleDialog(main, MainWindow::Le
 
     // A stored mode the slider cannot show stays as stored until the slider moves.
     slider->setValue(static_cast<int>(
-        qBound(1.0, ReadRules::LeadingNumber(main.configuration().Settings.LogMode), 3.0)));
-    connect(slider, &QSlider::valueChanged, this, [this](int position) {
-        main_.configuration().Settings.LogMode = QString::number(position);
-    });
+        qBound(1.0, ReadRules::LeadingNumber(document_.configuration().Settings.LogMode), 3.0)));
+    connect(slider, &QSlider::valueChanged, this,
+            [this](int position) { chosen_ = QString::number(position); });
 }
 
 void frmLogMode::okClicked() {
-    main_.setDataChanged();
+    if (!chosen_.isEmpty())
+        document_.change([this](Configuration& config) { config.Settings.LogMode = chosen_; });
     accept();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-// How much the service writes to the event log. The slider takes effect at once; the main
-// window stays usable meanwhile.
+// How much the service writes to the event log. The main window stays usable meanwhile.
 
 #include "ConsoleDialog.h"
 
@@ -13,4 +12,8 @@ public:
 
 private:
     void okClicked() override;
+
+    // Where the slider was moved to; empty while it stands where it started, so that a
+    // stored mode the slider cannot show stays as stored.
+    QString chosen_;
 };

@@ -1,7 +1,7 @@
 #include "frmManagement.h"
 
-#include "Ansi.h"
-#include "FileMod.h"
+#include "AccountTableModel.h"
+#include "ConsoleDocument.h"
 #include "MainMod.h"
 #include "MessageBoxes.h"
 #include "ReadRules.h"
@@ -16,14 +16,16 @@
 #include "frmUndeliverable.h"
 #include "modHelp.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -32,11 +34,10 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
-#include <functional>
-
 namespace {
 
 const QString ComputerKey = QStringLiteral("C1");
+const QString AccountsKey = ComputerKey + u'A';
 
 QString fileStatus(int word) {
     return LoadResString(217) + LoadResString(word);
@@ -53,8 +54,9 @@ DesktopShell& desktopShell() {
     return shell;
 }
 
-QSettings preferences() {
-    return QSettings(QStringLiteral("QVL_POP3"));
+// The console's preferences live in the section "Interface".
+QString preference(const char* key) {
+    return QStringLiteral("Interface/") + QLatin1String(key);
 }
 
 } // namespace
@@ -68,35 +70,81 @@ static void initResources() {
     Q_INIT_RESOURCE(console);
 }
 
-frmManagement::frmManagement(Configuration config, QString dataFilePath,
-                             ServiceDirectory& directory, MessageBoxes& boxes, QWidget* parent)
-    : QMainWindow(parent), config_(std::move(config)), dataFilePath_(std::move(dataFilePath)),
-      boxes_(boxes), shell_(&desktopShell()), poll_(directory) {
+frmManagement::frmManagement(ConsoleDocument& document, ServiceDirectory& directory,
+                             MessageBoxes& boxes, QWidget* parent)
+    : QMainWindow(parent), document_(document), boxes_(boxes), shell_(&desktopShell()),
+      poll_(directory), directory_(directory) {
     initResources();
+    createActions();
     createMenus();
     createToolbar();
     createViews();
     modResource();
-    AccountsMenu_->setEnabled(false);
     pollService();
-    readPreferences();
-    resize(780, 540);
-    fitToScreen();
     BuildConfigTree(computerName(), ComputerKey);
+    readPreferences();
 
+    connect(&document_, &ConsoleDocument::edited, this, [this] { autoSaveHeld_ = false; });
     svcTmr_.setInterval(3000);
     connect(&svcTmr_, &QTimer::timeout, this, &frmManagement::pollService);
     svcTmr_.start();
     tmrUpdate_.setInterval(1000);
     connect(&tmrUpdate_, &QTimer::timeout, this, &frmManagement::changeWatcher);
     tmrUpdate_.start();
-    connect(&Winsock1_, &QTcpSocket::readyRead, this, [this] { Winsock1DataArrival(0); });
 }
 
 frmManagement::~frmManagement() {
     // The dialogs are windows of their own and refer to this one.
     for (const QPointer<QDialog>& dialog : std::as_const(dialogs_))
         delete dialog.data();
+}
+
+void frmManagement::createActions() {
+    auto make = [this](const QString& text, const char* name, const QKeySequence& key,
+                       const std::function<void()>& what) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, what);
+        return action;
+    };
+    save_ = make(tr("&Save"), "FileSave", QKeySequence::Save, [this] { saveNow(); });
+    save_->setIcon(ConsoleIcon("toolbar", 1));
+    save_->setToolTip(tr("Save Changes"));
+    save_->setEnabled(false);
+    exit_ = make(LoadResString(199), "FileExit", QKeySequence(Qt::CTRL | Qt::Key_Q),
+                 [this] { close(); });
+    add_ = make(tr("&Add..."), "accountsAdd", Qt::Key_Insert, [this] { run(Action::AccountAdd); });
+    add_->setToolTip(tr("Add POP Account"));
+    delete_ = make(tr("&Delete"), "accountsDelete", QKeySequence::Delete,
+                   [this] { run(Action::AccountDelete); });
+    delete_->setToolTip(tr("Remove POP Account"));
+    properties_ =
+        make(tr("&Properties..."), "accountsProperties", QKeySequence(Qt::ALT | Qt::Key_Return),
+             [this] { run(Action::AccountProperties); });
+    properties_->setToolTip(tr("Account Properties"));
+    start_ = make(tr("Start Service"), "StartService", {}, [this] { run(Action::StartService); });
+    stop_ = make(tr("Stop Service"), "StopService", {}, [this] { run(Action::StopService); });
+    helpContents_ = make(LoadResString(203), "HelpContents", QKeySequence::HelpContents,
+                         [this] { run(Action::HelpContents); });
+    helpContents_->setToolTip(tr("Help"));
+    int position = 1;
+    for (QAction* action : {save_, add_, delete_, properties_, start_, stop_})
+        action->setIcon(ConsoleIcon("toolbar", position++));
+    helpContents_->setIcon(ConsoleIcon("toolbar", 11));
+
+    views_ = new QActionGroup(this);
+    const QStringList captions = {tr("&Large Icons"), tr("&Small Icons"), tr("Lis&t"),
+                                  tr("&Detailed")};
+    const QStringList tips = {tr("Large Icons"), tr("Small Icons"), tr("List View"),
+                              tr("Detailed View")};
+    for (int mode = LargeIcons; mode <= Details; ++mode) {
+        QAction* view = views_->addAction(captions[mode]);
+        view->setCheckable(true);
+        view->setToolTip(tips[mode]);
+        view->setIcon(ConsoleIcon("toolbar", 7 + mode));
+        connect(view, &QAction::triggered, this, [this, mode] { setListMode(mode); });
+    }
 }
 
 void frmManagement::createMenus() {
@@ -108,23 +156,17 @@ void frmManagement::createMenus() {
 
     QMenu* file = menuBar()->addMenu(LoadResString(198));
     file->setObjectName(QStringLiteral("FileMenu"));
-    QAction* exit = file->addAction(LoadResString(199));
-    exit->setObjectName(QStringLiteral("FileExit"));
-    connect(exit, &QAction::triggered, this, &frmManagement::FileExit);
+    file->addAction(save_);
+    file->addSeparator();
+    file->addAction(exit_);
 
     AccountsMenu_ = menuBar()->addMenu(tr("&Accounts"));
     AccountsMenu_->setObjectName(QStringLiteral("AccountsMenu"));
-    add(AccountsMenu_, tr("&Add"), Action::AccountAdd);
-    add(AccountsMenu_, tr("&Delete"), Action::AccountDelete);
-    add(AccountsMenu_, tr("&Properties"), Action::AccountProperties);
+    AccountsMenu_->addActions({add_, delete_, properties_});
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     view->setObjectName(QStringLiteral("ViewMenu"));
-    const QStringList views = {tr("&Large Icons"), tr("&Small Icons"), tr("&List"),
-                               tr("&Detailed")};
-    for (int mode = 0; mode < views.size(); ++mode)
-        connect(view->addAction(views[mode]), &QAction::triggered, this,
-                [this, mode] { setListMode(mode); });
+    view->addActions(views_->actions());
 
     QMenu* options = menuBar()->addMenu(LoadResString(200));
     options->setObjectName(QStringLiteral("OptionsMenu"));
@@ -134,7 +176,7 @@ void frmManagement::createMenus() {
 
     QMenu* help = menuBar()->addMenu(LoadResString(202));
     help->setObjectName(QStringLiteral("HelpMenu"));
-    add(help, LoadResString(203), Action::HelpContents);
+    help->addAction(helpContents_);
     add(help, tr("Check for &Updates"), Action::HelpUpdates);
     add(help, LoadResString(205), Action::HelpSubmitBug);
     add(help, LoadResString(206), Action::HelpSubmitComment);
@@ -146,115 +188,69 @@ void frmManagement::createToolbar() {
     bar->setObjectName(QStringLiteral("localToolbar"));
     bar->setMovable(false);
     bar->setIconSize(QSize(24, 24));
-    struct Button {
-        const char* toolTip;
-        std::function<void()> action;
-    };
-    const std::array<Button, 11> buttons = {{
-        {"Save Changes",
-         [this] {
-             saveButton();
-         }},
-        {"Add POP Account",
-         [this] {
-             run(Action::AccountAdd);
-         }},
-        {"Remove POP Account",
-         [this] {
-             run(Action::AccountDelete);
-         }},
-        {"Account Properties",
-         [this] {
-             run(Action::AccountProperties);
-         }},
-        {"Start Service",
-         [this] {
-             run(Action::StartService);
-         }},
-        {"Stop Service",
-         [this] {
-             run(Action::StopService);
-         }},
-        {"Large Icons",
-         [this] {
-             setListMode(LargeIcons);
-         }},
-        {"Small Icons",
-         [this] {
-             setListMode(SmallIcons);
-         }},
-        {"List View",
-         [this] {
-             setListMode(ListOnly);
-         }},
-        {"Detailed View",
-         [this] {
-             setListMode(Details);
-         }},
-        {"Help",
-         [this] {
-             run(Action::HelpContents);
-         }},
-    }};
-    for (size_t i = 0; i < buttons.size(); ++i) {
-        const int position = static_cast<int>(i) + 1;
-        // Groups: saving, accounts, service, views, help.
-        if (position == 2 || position == 5 || position == 7 || position == 11)
-            bar->addSeparator();
-        QAction* button = bar->addAction(ConsoleIcon("toolbar", position), tr(buttons[i].toolTip));
-        button->setToolTip(tr(buttons[i].toolTip));
-        connect(button, &QAction::triggered, this, buttons[i].action);
-        toolButtons_[i] = button;
-    }
-    for (int position = 1; position <= 4; ++position)
-        toolButtons_[position - 1]->setEnabled(false);
+    // Groups: saving, accounts, service, views, help.
+    bar->addAction(save_);
+    bar->addSeparator();
+    bar->addActions({add_, delete_, properties_});
+    bar->addSeparator();
+    bar->addActions({start_, stop_});
+    bar->addSeparator();
+    bar->addActions(views_->actions());
+    bar->addSeparator();
+    bar->addAction(helpContents_);
 }
 
 void frmManagement::createViews() {
-    auto* central = new QWidget(this);
-    setCentralWidget(central);
-    central->installEventFilter(this);
+    splitter_ = new QSplitter(this);
+    splitter_->setObjectName(QStringLiteral("splitter"));
+    splitter_->setChildrenCollapsible(false);
+    setCentralWidget(splitter_);
 
-    localTreeView_ = new QTreeWidget(central);
+    localTreeView_ = new QTreeWidget(splitter_);
     localTreeView_->setObjectName(QStringLiteral("localTreeView"));
     localTreeView_->setHeaderHidden(true);
     localTreeView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(localTreeView_, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current) { nodeClicked(current); });
+            [this](QTreeWidgetItem* current) { nodeChanged(current); });
 
-    items_ = new QStandardItemModel(0, 2, this);
-    items_->setHorizontalHeaderLabels({tr("Name"), tr("Comment")});
+    actions_ = new QStandardItemModel(0, 2, this);
+    actions_->setHorizontalHeaderLabels({tr("Name"), tr("Comment")});
+    accounts_ = new AccountTableModel(document_, this);
+    shown_ = new QSortFilterProxyModel(this);
+    shown_->setSortCaseSensitivity(Qt::CaseInsensitive);
+    shown_->setSourceModel(actions_);
 
-    listStack_ = new QStackedWidget(central);
+    listStack_ = new QStackedWidget(splitter_);
     listStack_->setObjectName(QStringLiteral("localListView"));
     iconView_ = new QListView(listStack_);
     iconView_->setObjectName(QStringLiteral("iconView"));
-    iconView_->setModel(items_);
+    iconView_->setModel(shown_);
     iconView_->setMovement(QListView::Static);
     iconView_->setResizeMode(QListView::Adjust);
     iconView_->setWrapping(true);
     detailView_ = new QTreeView(listStack_);
     detailView_->setObjectName(QStringLiteral("detailView"));
-    detailView_->setModel(items_);
+    detailView_->setModel(shown_);
     detailView_->setSelectionModel(iconView_->selectionModel());
     detailView_->setRootIsDecorated(false);
     detailView_->setUniformRowHeights(true);
     detailView_->header()->setStretchLastSection(true);
     listStack_->addWidget(iconView_);
     listStack_->addWidget(detailView_);
-
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(iconView_),
                                     static_cast<QAbstractItemView*>(detailView_)}) {
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setSelectionMode(QAbstractItemView::SingleSelection);
-        connect(view, &QAbstractItemView::doubleClicked, this,
-                &frmManagement::listItemDoubleClicked);
+        // Enter, and a double-click (or a single one where the desktop says so).
+        connect(view, &QAbstractItemView::activated, this, &frmManagement::rowActivated);
     }
-    connect(iconView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid())
-                    strItemClicked_ = items_->index(current.row(), 0).data(KeyRole).toString();
-            });
+    // Delete and Alt+Enter act where the accounts are: in the list.
+    for (QAction* action : {delete_, properties_}) {
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        listStack_->addAction(action);
+    }
+    splitter_->setStretchFactor(1, 2);
+    splitter_->setSizes({260, 520});
 
     servicePanel_ = new QLabel(tr("Service status: Unavailable"), this);
     servicePanel_->setObjectName(QStringLiteral("servicePanel"));
@@ -271,22 +267,33 @@ void frmManagement::modResource() {
 }
 
 void frmManagement::readPreferences() {
-    QSettings settings = preferences();
-    settings.beginGroup(QStringLiteral("Interface"));
-    const QString autoSave = settings.value(QStringLiteral("AutoSave"), "1").toString();
+    const QSettings settings(QStringLiteral("QVL_POP3"));
+    const QString autoSave = settings.value(preference("AutoSave"), "1").toString();
     OptionsAutoSave_->setChecked(ReadRules::LeadingNumber(autoSave) == 1);
     bool numeric = false;
-    const int mode = settings.value(QStringLiteral("LVMode"), "3").toString().toInt(&numeric);
+    const int mode = settings.value(preference("LVMode"), "3").toString().toInt(&numeric);
     // The console never writes another value; anything else falls back to the default.
     setListMode(numeric && mode >= LargeIcons && mode <= Details ? mode : Details);
+    if (!restoreGeometry(settings.value(preference("Geometry")).toByteArray())) {
+        resize(780, 540);
+        fitToScreen();
+    }
+    splitter_->restoreState(settings.value(preference("Splitter")).toByteArray());
+    const QString node = settings.value(preference("Node")).toString();
+    for (QTreeWidgetItem* item :
+         localTreeView_->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive))
+        if (item->data(0, KeyRole).toString() == node)
+            localTreeView_->setCurrentItem(item);
 }
 
 void frmManagement::writePreferences() const {
-    QSettings settings = preferences();
-    settings.beginGroup(QStringLiteral("Interface"));
-    settings.setValue(QStringLiteral("AutoSave"),
+    QSettings settings(QStringLiteral("QVL_POP3"));
+    settings.setValue(preference("AutoSave"),
                       OptionsAutoSave_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    settings.setValue(QStringLiteral("LVMode"), QString::number(listMode_));
+    settings.setValue(preference("LVMode"), QString::number(listMode_));
+    settings.setValue(preference("Geometry"), saveGeometry());
+    settings.setValue(preference("Splitter"), splitter_->saveState());
+    settings.setValue(preference("Node"), currentNodeKey());
 }
 
 bool frmManagement::autoSave() const {
@@ -300,22 +307,16 @@ void frmManagement::fitToScreen() {
     move(screenArea.center() - rect().center());
 }
 
-bool frmManagement::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == centralWidget() && event->type() == QEvent::Resize)
-        applyLayout();
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void frmManagement::applyLayout() {
-    const QSize inner = centralWidget()->size();
-    const int treeWidth = inner.width() / 3;
-    localTreeView_->setGeometry(0, 0, treeWidth, inner.height());
-    listStack_->setGeometry(treeWidth, 0, inner.width() - treeWidth, inner.height());
-    detailView_->setColumnWidth(0, listStack_->width() / 3);
+void frmManagement::raiseWindow() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }
 
 void frmManagement::setListMode(int mode) {
     listMode_ = static_cast<ListMode>(mode);
+    views_->actions().at(mode)->setChecked(true);
     if (listMode_ == Details) {
         listStack_->setCurrentWidget(detailView_);
         return;
@@ -348,23 +349,11 @@ void frmManagement::BuildConfigTree(const QString& computerName, const QString& 
         node(new QTreeWidgetItem(computer), computerKey + QChar(u'A' + i), groups[i], 3 + i);
     root->setExpanded(true);
     computer->setExpanded(true);
-}
-
-void frmManagement::addListItem(const QString& key, const QString& name, const QString& comment,
-                                int iconNumber, bool withToolTip) {
-    auto* nameItem = new QStandardItem(ConsoleIcon("list", iconNumber), name);
-    nameItem->setData(key, KeyRole);
-    nameItem->setData(iconNumber, IconNumberRole);
-    auto* commentItem = new QStandardItem(comment);
-    if (withToolTip) {
-        nameItem->setToolTip(comment);
-        commentItem->setToolTip(comment);
-    }
-    items_->appendRow({nameItem, commentItem});
+    localTreeView_->setCurrentItem(root);
 }
 
 void frmManagement::BuildItemList(const QString& nodeKey) {
-    items_->removeRows(0, items_->rowCount());
+    actions_->removeRows(0, actions_->rowCount());
     const QChar letter = nodeKey.isEmpty() ? QChar() : nodeKey.back().toUpper();
     struct Row {
         const char* key;
@@ -372,71 +361,72 @@ void frmManagement::BuildItemList(const QString& nodeKey) {
         const char* comment;
         int icon;
     };
-    static const Row smtp[] = {{"B1", "Modify SMTP Settings", "Configure your SMTP settings", 17}};
-    static const Row service[] = {
+    static const Row rows[] = {
+        {"B1", "Modify SMTP Settings", "Configure your SMTP settings", 17},
         {"C1", "Start Service", "Start the service", 12},
         {"C2", "Stop Service", "Stop the service", 13},
         {"C3", "Install Service", "Add the service to the list of services to run on startup", 14},
         {"C4", "Uninstall Service",
-         "Remove the service from the list of services to run on startup", 15}};
-    static const Row options[] = {
+         "Remove the service from the list of services to run on startup", 15},
         {"D1", "Schedule", "Schedule frequency of mail download", 3},
         {"D2", "Retrieve Mail", "Force Mail retrieval", 4},
         {"D3", "Undeliverable Mail", "Change how mail is returned to sender", 5},
         {"D4", "Internet Check", "Determine if an Internet connection is verified", 6},
         {"D5", "Logging Mode", "Modify How detailed logging will be to the event log", 7},
         {"D6", "Timeout Values", "Change the default timeout values for connections", 18}};
-
-    auto addRows = [this](const auto& rows) {
-        for (const Row& row : rows)
-            addListItem(QLatin1String(row.key), tr(row.name), tr(row.comment), row.icon, false);
-    };
-    if (letter == u'A') {
-        addAccountRows();
-    } else if (letter == u'B') {
-        addRows(smtp);
-    } else if (letter == u'C') {
-        addRows(service);
-    } else if (letter == u'D') {
-        addRows(options);
+    for (const Row& row : rows) {
+        if (row.key[0] != letter)
+            continue;
+        auto* name = new QStandardItem(ConsoleIcon("list", row.icon), tr(row.name));
+        name->setData(QLatin1String(row.key), KeyRole);
+        actions_->appendRow({name, new QStandardItem(tr(row.comment))});
+    }
+    const bool accounts = letter == u'A';
+    // Accounts sort by any column; actions keep their order.
+    detailView_->setSortingEnabled(false);
+    shown_->sort(-1);
+    shown_->setSourceModel(accounts ? static_cast<QAbstractItemModel*>(accounts_) : actions_);
+    detailView_->setSortingEnabled(accounts);
+    if (accounts) {
+        detailView_->sortByColumn(AccountTableModel::Name, Qt::AscendingOrder);
+        detailView_->header()->resizeSections(QHeaderView::ResizeToContents);
+    } else {
+        detailView_->setColumnWidth(0, listStack_->width() / 3);
     }
 }
 
-void frmManagement::UpdateAccountList() {
+QString frmManagement::currentNodeKey() const {
     const QTreeWidgetItem* node = localTreeView_->currentItem();
-    const QString key = node ? node->data(0, KeyRole).toString() : QString();
-    if (key.endsWith(u'A', Qt::CaseInsensitive))
-        BuildItemList(key);
+    return node ? node->data(0, KeyRole).toString() : QString();
 }
 
-void frmManagement::nodeClicked(QTreeWidgetItem* node) {
+bool frmManagement::accountsShown() const {
+    return shown_->sourceModel() == accounts_;
+}
+
+void frmManagement::nodeChanged(QTreeWidgetItem* node) {
     const QString key = node ? node->data(0, KeyRole).toString() : QString();
     BuildItemList(key);
-    strItemClicked_.clear();
-    const bool accounts = key.endsWith(u'A');
-    for (int position = 2; position <= 4; ++position)
-        toolButtons_[position - 1]->setEnabled(accounts);
+    const bool accounts = accountsShown();
+    for (QAction* action : {add_, delete_, properties_})
+        action->setEnabled(accounts);
     AccountsMenu_->setEnabled(accounts);
 }
 
-void frmManagement::listItemDoubleClicked() {
-    // Acts on the item last clicked, not the one under the pointer.
-    const QString& key = strItemClicked_;
-    if (key.isEmpty())
-        return;
-    static const QHash<QString, Action> byKey = {
-        {"C1", Action::StartService},      {"C2", Action::StopService},
-        {"C3", Action::InstallService},    {"C4", Action::UninstallService},
-        {"D1", Action::Schedule},          {"D2", Action::QueryMail},
-        {"D3", Action::UndeliverableMail}, {"D4", Action::InternetCheck},
-        {"D5", Action::LoggingMode},       {"D6", Action::TimeoutValues}};
-    const QChar group = key.front();
-    if (group == u'X')
+void frmManagement::rowActivated(const QModelIndex& index) {
+    if (accountsShown()) {
         run(Action::AccountProperties);
-    else if (group == u'B')
-        run(Action::SmtpSettings);
-    else if (const auto found = byKey.constFind(QString(group) + key.back());
-             found != byKey.constEnd())
+        return;
+    }
+    static const QHash<QString, Action> byKey = {
+        {"B1", Action::SmtpSettings},     {"C1", Action::StartService},
+        {"C2", Action::StopService},      {"C3", Action::InstallService},
+        {"C4", Action::UninstallService}, {"D1", Action::Schedule},
+        {"D2", Action::QueryMail},        {"D3", Action::UndeliverableMail},
+        {"D4", Action::InternetCheck},    {"D5", Action::LoggingMode},
+        {"D6", Action::TimeoutValues}};
+    const QString key = shown_->index(index.row(), 0).data(KeyRole).toString();
+    if (const auto found = byKey.constFind(key); found != byKey.constEnd())
         run(*found);
 }
 
@@ -490,7 +480,7 @@ void frmManagement::run(Action action) {
         HelpContents();
         break;
     case Action::HelpUpdates:
-        modHelp::CheckForNewVersion(boxes_);
+        HelpUpdates();
         break;
     case Action::HelpSubmitBug:
         shell_->ShellOpen(modHelp::BugMailLink(modHelp::MenuVersionText()));
@@ -515,6 +505,10 @@ void frmManagement::HelpContents() {
     help_->load(page);
 }
 
+void frmManagement::HelpUpdates() {
+    modHelp::CheckForNewVersion(this, boxes_);
+}
+
 void frmManagement::openDialog(const QString& name, const std::function<QDialog*()>& make) {
     dialogs_.removeAll(nullptr);
     // A closed dialog lingers until its deferred deletion.
@@ -531,16 +525,19 @@ void frmManagement::openDialog(const QString& name, const std::function<QDialog*
 }
 
 void frmManagement::askInternetCheck() {
-    const bool checkIsOff = config_.Settings.NoInternetCheck == QLatin1String("1");
+    const bool checkIsOff = document_.configuration().Settings.NoInternetCheck == u"1";
     const MsgBox::Button answer =
         boxes_.show({tr("Do you want to confirm an Internet connection before querying for mail?"),
                      tr("Internet Connection"),
                      MsgBox::Icon::Question,
-                     {MsgBox::Button::Yes, MsgBox::Button::No},
+                     {MsgBox::Button::Yes, MsgBox::Button::No, MsgBox::Button::Cancel},
                      checkIsOff ? MsgBox::Button::No : MsgBox::Button::Yes});
-    config_.Settings.NoInternetCheck =
-        answer == MsgBox::Button::Yes ? QStringLiteral("0") : QStringLiteral("1");
-    setDataChanged();
+    if (answer != MsgBox::Button::Yes && answer != MsgBox::Button::No)
+        return;
+    document_.change([answer](Configuration& config) {
+        config.Settings.NoInternetCheck =
+            answer == MsgBox::Button::Yes ? QStringLiteral("0") : QStringLiteral("1");
+    });
 }
 
 void frmManagement::pollService() {
@@ -550,76 +547,75 @@ void frmManagement::pollService() {
                            LoadResString(words[static_cast<size_t>(ServiceState_)]));
 }
 
-void frmManagement::Winsock1DataArrival(int index) {
-    QTcpSocket& socket = Winsock1_;
-    const QString piece = Ansi::FromAnsi(socket.readAll());
-    // A new piece replaces the last one: the test only ever looks at the latest reply.
-    if (!piece.isEmpty())
-        ReplyBuffer_.at(static_cast<size_t>(index)) = piece;
-}
-
 void frmManagement::setFileStatus(const QString& text) {
     filePanel_->setText(text);
 }
 
-bool frmManagement::saveAndReload() {
-    const FileMod::FileResult saved = FileMod::SaveData(config_, dataFilePath_);
-    // The reason stays at hand for anyone who points at the panel.
-    filePanel_->setToolTip(saved.error);
-    if (!saved)
+bool frmManagement::save(bool automatic) {
+    // A question asked by the save lets the timers run meanwhile.
+    if (saving_)
         return false;
-    // A failed reload keeps the configuration just written, which is what the file holds.
-    [[maybe_unused]] const FileMod::FileResult reloaded =
-        FileMod::LoadData(config_, dataFilePath_, FileMod::KeyPolicy::MakeNewKey);
-    DataChanged_ = false;
-    return true;
+    saving_ = true;
+    if (automatic)
+        setFileStatus(tr("File Status: Changes Detected."));
+    const ConsoleDocument::SaveResult result = document_.save(boxes_);
+    saving_ = false;
+    using Result = ConsoleDocument::SaveResult;
+    autoSaveHeld_ = result == Result::Cancelled;
+    // The reason stays at hand for anyone who points at the panel.
+    filePanel_->setToolTip(result == Result::Failed ? document_.lastError() : QString());
+    const bool done = result == Result::Saved || result == Result::Reloaded;
+    if (automatic)
+        setFileStatus(fileStatus(done ? 220 : result == Result::Failed ? 219 : 218));
+    else
+        setFileStatus(LoadResString(217) + (done                       ? tr("Ready.")
+                                            : result == Result::Failed ? tr("Unable to save.")
+                                                                       : LoadResString(218)));
+    save_->setEnabled(!done);
+    return done;
 }
 
-// A failed save keeps DataChanged and the configuration in memory, so the changes are
-// neither thrown away by a reload nor lost without the closing question.
-void frmManagement::saveButton() {
-    const bool saved = saveAndReload();
-    setFileStatus(LoadResString(217) + (saved ? tr("Ready.") : tr("Unable to save.")));
-    toolButtons_[0]->setEnabled(!saved);
-    if (saved)
-        UpdateAccountList();
+void frmManagement::saveNow() {
+    save(false);
 }
 
 void frmManagement::changeWatcher() {
-    if (!DataChanged_)
+    if (saving_)
         return;
-    if (!autoSave()) {
-        setFileStatus(fileStatus(218));
-        toolButtons_[0]->setEnabled(true);
+    if (!document_.isChanged()) {
+        // Someone else saved: show what the file holds now.
+        if (document_.changedOnDisk() && document_.load())
+            setFileStatus(fileStatus(220));
         return;
     }
-    setFileStatus(tr("File Status: Changes Detected."));
-    const bool saved = saveAndReload();
-    setFileStatus(fileStatus(saved ? 220 : 219));
-    toolButtons_[0]->setEnabled(!saved);
-    if (saved)
-        UpdateAccountList();
+    if (!autoSave() || autoSaveHeld_) {
+        setFileStatus(fileStatus(218));
+        save_->setEnabled(true);
+        return;
+    }
+    save(true);
 }
 
 void frmManagement::closeEvent(QCloseEvent* event) {
-    if (exiting_) {
-        closeHelp();
-        event->accept();
-        return;
-    }
-    if (DataChanged_ &&
-        boxes_.show({tr("Do you want to save you changes?"),
-                     tr("Save"),
-                     MsgBox::Icon::Exclamation,
-                     {MsgBox::Button::Yes, MsgBox::Button::No},
-                     MsgBox::Button::Yes}) == MsgBox::Button::Yes &&
-        !saveAndReload()) {
+    if (document_.isChanged()) {
+        const MsgBox::Button answer =
+            boxes_.show({tr("Do you want to save you changes?"),
+                         tr("Save"),
+                         MsgBox::Icon::Exclamation,
+                         {MsgBox::Button::Yes, MsgBox::Button::No, MsgBox::Button::Cancel},
+                         MsgBox::Button::Yes});
+        const bool unsaved = answer == MsgBox::Button::Yes && !save(false);
         // Closing now would lose the changes the user just asked to keep.
-        boxes_.show({LoadResString(219) + QStringLiteral("\n\n") + filePanel_->toolTip(),
-                     tr("Save"), MsgBox::Icon::Critical});
-        event->ignore();
-        return;
+        if (unsaved && !filePanel_->toolTip().isEmpty())
+            boxes_.show({LoadResString(219) + QStringLiteral("\n\n") + filePanel_->toolTip(),
+                         tr("Save"), MsgBox::Icon::Critical});
+        if (unsaved || answer == MsgBox::Button::Cancel) {
+            event->ignore();
+            return;
+        }
     }
+    svcTmr_.stop();
+    tmrUpdate_.stop();
     writePreferences();
     closeHelp();
     event->accept();
@@ -628,12 +624,4 @@ void frmManagement::closeEvent(QCloseEvent* event) {
 void frmManagement::closeHelp() {
     if (help_)
         help_->close();
-}
-
-void frmManagement::FileExit() {
-    exiting_ = true;
-    svcTmr_.stop();
-    tmrUpdate_.stop();
-    close();
-    QCoreApplication::exit(0);
 }

@@ -1,7 +1,8 @@
 // The main window's service operations: Start and Stop through the service directory,
-// Install, Uninstall and QueryMail by launching the service program.
+// Install and Uninstall by running the service program as root, QueryMail by launching it.
 
 #include "MessageBoxes.h"
+#include "ServiceDirectory.h"
 #include "StringTable.h"
 #include "frmManagement.h"
 #include "frmWaitAni.h"
@@ -51,25 +52,66 @@ void frmManagement::StopService() {
 }
 
 void frmManagement::controlService(bool start) {
-    bool done = false;
-    {
-        const frmWaitAni wait;
-        pollService();
-        done = start ? poll_.svcStart(boxes_) : poll_.svcStop(boxes_);
+    pollService();
+    if (!poll_.found()) {
+        boxes_.show(serviceMessage(modService::NotFoundText, MsgBox::Icon::Critical));
+        return;
     }
-    if (done)
-        boxes_.show(serviceMessage(start ? tr("Service was started") : tr("Service was stopped"),
+    // The directory is not asked from two threads at once.
+    svcTmr_.stop();
+    ServiceDirectory& directory = directory_;
+    RunWaiting(
+        this,
+        [&directory, start] {
+            return start ? directory.startService(modService::ServiceName)
+                         : directory.stopService(modService::ServiceName);
+        },
+        [this, start](std::optional<bool> answered) {
+            svcTmr_.start();
+            pollService();
+            if (!answered)
+                return;
+            if (!*answered)
+                boxes_.show(serviceMessage(start ? tr("Service did not respond to request to start")
+                                                 : tr("Service did not respond to request to stop"),
+                                           MsgBox::Icon::Critical));
+            else
+                boxes_.show(
+                    serviceMessage(start ? tr("Service was started") : tr("Service was stopped"),
                                    MsgBox::Icon::Information));
+        });
 }
 
-bool frmManagement::launchQuietly(const QString& switchWord) {
+void frmManagement::runAsRoot(const QString& switchWord) {
     if (!serviceProgramExists()) {
         boxes_.show(serviceMessage(tr("Service could not be located on your machine"),
                                    MsgBox::Icon::Exclamation));
-        return false;
+        return;
     }
-    const frmWaitAni wait;
-    return modService::LaunchServiceProgram(switchWord).task != 0;
+    const QStringList command = modService::RootCommand(switchWord);
+    if (command.isEmpty()) {
+        boxes_.show(serviceMessage(tr("This needs root, and pkexec is not there to ask for it. "
+                                      "Run as root:\n\n%1 %2")
+                                       .arg(modService::ServiceProgramPath(), switchWord),
+                                   MsgBox::Icon::Exclamation));
+        return;
+    }
+    RunWaiting(
+        this, [command] { return modService::RunProgram(command); },
+        [this, switchWord](std::optional<modService::Outcome> outcome) {
+            pollService();
+            if (!outcome)
+                return;
+            const bool ok = outcome->ran && outcome->exitCode == 0;
+            const QString ending =
+                outcome->ran
+                    ? tr("hollisvc %1 ended with status %2.").arg(switchWord).arg(outcome->exitCode)
+                    : tr("hollisvc %1 did not run to its end.").arg(switchWord);
+            boxes_.show(serviceMessage(outcome->output.isEmpty()
+                                           ? ending
+                                           : ending + QStringLiteral("\n\n") + outcome->output,
+                                       ok ? MsgBox::Icon::Information : MsgBox::Icon::Critical));
+        });
 }
 
 void frmManagement::InstallService() {
@@ -78,8 +120,7 @@ void frmManagement::InstallService() {
             serviceMessage(tr("The service is already installed"), MsgBox::Icon::Information));
         return;
     }
-    // The status panel shows the outcome at a later poll.
-    [[maybe_unused]] const bool launched = launchQuietly(QStringLiteral("-install"));
+    runAsRoot(QStringLiteral("-install"));
 }
 
 void frmManagement::UninstallService() {
@@ -93,11 +134,7 @@ void frmManagement::UninstallService() {
                                    MsgBox::Icon::Information));
         return;
     }
-    if (launchQuietly(QStringLiteral("-uninstall")))
-        boxes_.show({tr("The service may appear in the services list and show \"offline\" in "
-                        "the status bar below until you close all management consoles and this "
-                        "console."),
-                     QString(), MsgBox::Icon::None});
+    runAsRoot(QStringLiteral("-uninstall"));
 }
 
 void frmManagement::QueryMail() {
@@ -112,11 +149,8 @@ void frmManagement::QueryMail() {
                      {MsgBox::Button::Yes, MsgBox::Button::No},
                      MsgBox::Button::Yes}) != MsgBox::Button::Yes)
         return;
-    modService::Launch launch;
-    {
-        const frmWaitAni wait;
-        launch = modService::LaunchServiceProgram(QStringLiteral("-query"));
-    }
+    // The cycle runs on its own; starting it takes a moment.
+    const modService::Launch launch = modService::LaunchServiceProgram(QStringLiteral("-query"));
     if (launch.missing) {
         boxes_.show({LoadResString(315), LoadResString(314), MsgBox::Icon::Exclamation});
     } else if (launch.task == 0) {

@@ -5,11 +5,11 @@
 
 #include "ConsoleDialog.h"
 
-#include <QTimer>
 #include <array>
 
 class QLineEdit;
 class QPushButton;
+class SmtpProbe;
 
 class frmSMTPSettings : public ConsoleDialog {
     Q_OBJECT
@@ -17,27 +17,15 @@ class frmSMTPSettings : public ConsoleDialog {
 public:
     explicit frmSMTPSettings(frmManagement& main);
 
-    // Ticks of tmrReal since the dialog opened.
-    [[nodiscard]] qint32 tickCount() const { return TickCount_; }
-
-public slots:
-    // Ignored while a test runs: the test still holds the dialog.
-    void reject() override;
-
 private:
     void okClicked() override;
     void cmdVerifySMTP();
-    // Connects, waits for the greeting, says HELO and waits for its answer.
-    [[nodiscard]] bool connectionPasses(quint16 port);
-    // True once the reply buffer of socket `Index` starts with `ResponseCode`; false after
-    // about 10 ticks without any reply or 15 with another one.
-    [[nodiscard]] bool WaitFor(const QString& ResponseCode, qint16 Index);
-    void showFailure();
+    void testEnded(bool passed, const QString& reason);
+    // The port box as a number, or 0 after saying that it is not one.
+    [[nodiscard]] quint16 port();
 
     // 0 server, 1 user name, 2 password, 3 port, 4 local domain.
     std::array<QLineEdit*, 5> Server_{};
     QPushButton* verifyButton_ = nullptr;
-    QTimer tmrReal_;
-    qint32 TickCount_ = 0;
-    bool testing_ = false;
+    SmtpProbe* probe_;
 };

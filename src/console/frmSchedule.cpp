@@ -1,9 +1,9 @@
 #include "frmSchedule.h"
 
+#include "ConsoleDocument.h"
 #include "MessageBoxes.h"
 #include "Spinner.h"
 #include "StringTable.h"
-#include "frmManagement.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -33,7 +33,7 @@ frmSchedule::frmSchedule(frmManagement& main)
     grid->addWidget(buttons(LoadResString(111), "OKBut", LoadResString(112), "CancelBut"), 7, 0, 1,
                     2);
 
-    const ConfigSettings& settings = main.configuration().Settings;
+    const ConfigSettings& settings = document_.configuration().Settings;
     // Ticked in order, as clicks: a stored "Check All" ticks every day.
     for (int day = 0; day < NoMailDayCount; ++day)
         if (settings.NoMailDays[static_cast<size_t>(day)])
@@ -52,7 +52,6 @@ void frmSchedule::dayClicked(int day, bool ticked) {
 }
 
 void frmSchedule::okClicked() {
-    ConfigSettings& settings = main_.configuration().Settings;
     int interval = 0;
     // The stored interval is a 16-bit count of minutes.
     if (!WholeNumber(time_->text(), 32767, interval)) {
@@ -63,13 +62,13 @@ void frmSchedule::okClicked() {
     if (interval < time_->minimum()) {
         boxes_.show({tr("You cannot specify a value less than 1 minute."), tr("Schedule"),
                      MsgBox::Icon::Exclamation});
-        settings.CheckInterval = 1;
-        time_->setText(QStringLiteral("1"));
+        time_->setText(QString::number(time_->minimum()));
         return;
     }
-    settings.CheckInterval = static_cast<qint16>(interval);
-    for (int day = 0; day < NoMailDayCount; ++day)
-        settings.NoMailDays[static_cast<size_t>(day)] = chkWeek_[day]->isChecked();
-    main_.setDataChanged();
+    document_.change([this, interval](Configuration& config) {
+        config.Settings.CheckInterval = static_cast<qint16>(interval);
+        for (int day = 0; day < NoMailDayCount; ++day)
+            config.Settings.NoMailDays[static_cast<size_t>(day)] = chkWeek_[day]->isChecked();
+    });
     accept();
 }

@@ -1,8 +1,8 @@
 #include "frmTimeOut.h"
 
+#include "ConsoleDocument.h"
 #include "MessageBoxes.h"
 #include "Spinner.h"
-#include "frmManagement.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -11,7 +11,7 @@ frmTimeOut::frmTimeOut(frmManagement& main) : ConsoleDialog(main, MainWindow::Di
     setWindowTitle(tr("Timeout Values"));
     auto* grid = new QGridLayout(this);
     const QString captions[] = {tr("POP Timeout (in sec):"), tr("SMTP Timeout (in sec):")};
-    const ConfigSettings& settings = main.configuration().Settings;
+    const ConfigSettings& settings = document_.configuration().Settings;
     const QString stored[] = {settings.PopTimeout, settings.SmtpTimeout};
     for (int i = 0; i < 2; ++i) {
         grid->addWidget(label(captions[i], QStringLiteral("lblTimeout%1").arg(i)), i, 0);
@@ -47,9 +47,9 @@ void frmTimeOut::okClicked() {
         if (!storable(fields[i], box->text()))
             return;
     }
-    ConfigSettings& settings = main_.configuration().Settings;
-    settings.PopTimeout = txtTimeout_[0]->text();
-    settings.SmtpTimeout = txtTimeout_[1]->text();
-    main_.setDataChanged();
+    document_.change([this](Configuration& config) {
+        config.Settings.PopTimeout = txtTimeout_[0]->text();
+        config.Settings.SmtpTimeout = txtTimeout_[1]->text();
+    });
     accept();
 }

@@ -1,6 +1,6 @@
 #include "frmUndeliverable.h"
 
-#include "frmManagement.h"
+#include "ConsoleDocument.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -27,7 +27,7 @@ frmUndeliverable::frmUndeliverable(frmManagement& main)
     column->addWidget(note);
     column->addWidget(buttons(tr("OK"), "OKButton", tr("Cancel"), "CancelButton"));
 
-    const ConfigSettings& settings = main.configuration().Settings;
+    const ConfigSettings& settings = document_.configuration().Settings;
     txtPostMaster_->setText(settings.PostmasterMailbox);
     chkPostmaster_->setChecked(settings.SendToPostmaster == QLatin1String("1"));
 }
@@ -35,10 +35,10 @@ frmUndeliverable::frmUndeliverable(frmManagement& main)
 void frmUndeliverable::okClicked() {
     if (!storable(tr("Post Master"), txtPostMaster_->text()))
         return;
-    ConfigSettings& settings = main_.configuration().Settings;
-    settings.PostmasterMailbox = txtPostMaster_->text();
-    settings.SendToPostmaster =
-        chkPostmaster_->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-    main_.setDataChanged();
+    document_.change([this](Configuration& config) {
+        config.Settings.PostmasterMailbox = txtPostMaster_->text();
+        config.Settings.SendToPostmaster =
+            chkPostmaster_->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    });
     accept();
 }

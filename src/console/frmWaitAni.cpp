@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QScreen>
 #include <QtMath>
 
@@ -41,16 +42,22 @@ private:
 
 } // namespace
 
-frmWaitAni::frmWaitAni()
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+frmWaitAni::frmWaitAni(QWidget* owner)
+    : QDialog(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("frmWaitAni"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::ApplicationModal);
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(12, 8, 16, 8);
+    layout->setContentsMargins(12, 8, 12, 8);
     auto* animation = new SearchAnimation(*this, this);
     layout->addWidget(animation);
     auto* text = new QLabel(tr("Please Wait..."), this);
     text->setObjectName(QStringLiteral("lblWait"));
     layout->addWidget(text);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    layout->addWidget(cancel);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     adjustSize();
     move(screen()->geometry().center() - rect().center());
 
@@ -61,8 +68,6 @@ frmWaitAni::frmWaitAni()
     });
     frameTimer_.start();
     show();
-    // Paint before the caller blocks on a slow service call.
-    repaint();
 }
 
 void frmWaitAni::paintEvent(QPaintEvent*) {

@@ -91,25 +91,37 @@ void StartSysInfo(MessageBoxes& boxes) {
     boxes.show({LoadResString(313), LoadResString(312), MsgBox::Icon::Information});
 }
 
-void CheckForNewVersion(MessageBoxes& boxes) {
-    std::optional<QString> text;
-    {
-        const frmWaitAni wait;
-        text = UpdateCheck::FetchVersionText(Folders::State() + QStringLiteral("/Revision.dat"));
-    }
-    if (!text)
-        return;
-    // A file that is not a version must not pass for "up to date".
-    if (!UpdateCheck::ReadVersion(*text)) {
-        boxes.show({QObject::tr("The version file from the web site could not be read."),
-                    UpdateTitle, MsgBox::Icon::Exclamation});
+void CheckForNewVersion(QWidget* owner, MessageBoxes& boxes) {
+    if (UpdateCheck::VersionFileUrl().isEmpty()) {
+        boxes.show({QObject::tr("No update server is set up for this installation."), UpdateTitle,
+                    MsgBox::Icon::Information});
         return;
     }
-    const bool newer = UpdateCheck::IsNewerVersion(*text);
-    boxes.show({newer ? QStringLiteral("There is a new version (") + text->trimmed() +
-                            QStringLiteral(") of this service available.")
-                      : QStringLiteral("Most updated version is currently installed."),
-                UpdateTitle, MsgBox::Icon::Information});
+    const QString localCopy = Folders::State() + QStringLiteral("/Revision.dat");
+    RunWaiting(
+        owner, [localCopy] { return UpdateCheck::FetchVersionText(localCopy); },
+        [&boxes](std::optional<std::optional<QString>> fetched) {
+            if (!fetched)
+                return;
+            const std::optional<QString>& text = *fetched;
+            if (!text) {
+                boxes.show({QObject::tr("The version file could not be fetched from %1.")
+                                .arg(UpdateCheck::VersionFileUrl().toDisplayString()),
+                            UpdateTitle, MsgBox::Icon::Exclamation});
+                return;
+            }
+            // A file that is not a version must not pass for "up to date".
+            if (!UpdateCheck::ReadVersion(*text)) {
+                boxes.show({QObject::tr("The version file from the web site could not be read."),
+                            UpdateTitle, MsgBox::Icon::Exclamation});
+                return;
+            }
+            const bool newer = UpdateCheck::IsNewerVersion(*text);
+            boxes.show({newer ? QStringLiteral("There is a new version (") + text->trimmed() +
+                                    QStringLiteral(") of this service available.")
+                              : QStringLiteral("Most updated version is currently installed."),
+                        UpdateTitle, MsgBox::Icon::Information});
+        });
 }
 
 } // namespace modHelp

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 class MessageBoxes;
+class QWidget;
 
 namespace modHelp {
 
@@ -36,8 +37,8 @@ extern const QStringList SysInfoPrograms;
 // Runs the first one found; otherwise says none is available.
 void StartSysInfo(MessageBoxes& boxes);
 
-// Fetches the maker's version file and says whether it names a newer version. Silent
-// when the check is off, the download fails or the file is blank.
-void CheckForNewVersion(MessageBoxes& boxes);
+// Fetches the maker's version file, a wait window with Cancel over `owner` meanwhile, and
+// says whether it names a newer version, or why it cannot tell.
+void CheckForNewVersion(QWidget* owner, MessageBoxes& boxes);
 
 } // namespace modHelp

@@ -1,12 +1,15 @@
 #include "modService.h"
 
 #include "Folders.h"
-#include "MessageBoxes.h"
 #include "ServiceDirectory.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
+
+#include <unistd.h>
 
 #include <array>
 
@@ -37,6 +40,39 @@ modService::Launch modService::LaunchServiceProgram(const QString& switchWord) {
     return launch;
 }
 
+QStringList modService::RootCommand(const QString& switchWord) {
+    const QStringList command = {ServiceProgramPath(), switchWord};
+    if (::geteuid() == 0)
+        return command;
+    const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
+    return pkexec.isEmpty() ? QStringList() : QStringList(pkexec) + command;
+}
+
+modService::Outcome modService::RunProgram(const QStringList& command) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    process.start(command.value(0), command.mid(1));
+    if (process.state() != QProcess::NotRunning)
+        loop.exec();
+    Outcome outcome;
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+        return outcome;
+    }
+    outcome.output = QString::fromLocal8Bit(process.readAll()).trimmed();
+    if (process.error() == QProcess::FailedToStart) {
+        outcome.output = process.errorString();
+        return outcome;
+    }
+    outcome.ran = process.exitStatus() == QProcess::NormalExit;
+    outcome.exitCode = process.exitCode();
+    return outcome;
+}
+
 int ServicePoll::poll() {
     // The name is matched exactly: a service spelt in other letter case is not ours.
     found_ = directory_.serviceNames().contains(modService::ServiceName, Qt::CaseSensitive);
@@ -50,30 +86,4 @@ void ServicePoll::svcReadStatus() {
     const QString text = modService::StatusName(directory_.serviceStatus(modService::ServiceName));
     if (!text.isEmpty())
         statusText_ = text;
-}
-
-bool ServicePoll::svcStart(MessageBoxes& boxes) {
-    return control(true, boxes);
-}
-
-bool ServicePoll::svcStop(MessageBoxes& boxes) {
-    return control(false, boxes);
-}
-
-bool ServicePoll::control(bool start, MessageBoxes& boxes) {
-    const QString& title = modService::MessageTitle;
-    if (!found_) {
-        boxes.show({modService::NotFoundText, title, MsgBox::Icon::Critical});
-        return false;
-    }
-    const bool answered = start ? directory_.startService(modService::ServiceName)
-                                : directory_.stopService(modService::ServiceName);
-    if (!answered) {
-        boxes.show({QStringLiteral("Service did not respond to request to %1")
-                        .arg(start ? QLatin1String("start") : QLatin1String("stop")),
-                    title, MsgBox::Icon::Critical});
-        return false;
-    }
-    svcReadStatus();
-    return true;
 }

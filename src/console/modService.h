@@ -8,7 +8,6 @@
 
 #include <QString>
 
-class MessageBoxes;
 class ServiceDirectory;
 
 namespace modService {
@@ -36,6 +35,19 @@ struct Launch {
 // own, without waiting for it.
 [[nodiscard]] Launch LaunchServiceProgram(const QString& switchWord);
 
+// The service program with `switchWord`, through pkexec when the console is not root;
+// empty when it is not root and pkexec is not there.
+[[nodiscard]] QStringList RootCommand(const QString& switchWord);
+
+struct Outcome {
+    bool ran = false; // started and ended by itself
+    int exitCode = 0;
+    QString output; // standard output and error together
+};
+// Runs `command` and waits for it, letting the thread's events run meanwhile: when the
+// thread is told to quit, the program is killed and the outcome is that it did not run.
+[[nodiscard]] Outcome RunProgram(const QStringList& command);
+
 } // namespace modService
 
 class ServicePoll {
@@ -49,13 +61,10 @@ public:
     // The last status text read; a reading outside 1..8 keeps the previous one.
     [[nodiscard]] QString svcStatusText() const { return statusText_; }
 
-    // Start or stop the service the last poll found, then read its status again. False,
-    // after saying why in `boxes`, when it was not found or did not answer in time.
-    [[nodiscard]] bool svcStart(MessageBoxes& boxes);
-    [[nodiscard]] bool svcStop(MessageBoxes& boxes);
+    // Whether the last poll found the service.
+    [[nodiscard]] bool found() const { return found_; }
 
 private:
-    [[nodiscard]] bool control(bool start, MessageBoxes& boxes);
     void svcReadStatus();
 
     ServiceDirectory& directory_;

@@ -3,6 +3,7 @@
 // A main window over a fresh data file, with the clicks the console tests drive it with.
 
 #include "AnsweringMessageBoxes.h"
+#include "ConsoleDocument.h"
 #include "FakeServiceDirectory.h"
 #include "FileMod.h"
 #include "ShellOpen.h"
@@ -48,16 +49,13 @@ public:
         dataPath_ = FileMod::DataFilePath(dir_.path());
     }
 
-    // Writes `config` to the data file, loads it back and shows the window on it.
-    frmManagement& open(Configuration config = {}) {
-        Configuration keyed; // the first load makes the file and its key
-        if (!FileMod::LoadData(keyed, dataPath_, FileMod::KeyPolicy::MakeNewKey))
-            qFatal("no data file");
-        config.Settings.FileKey = keyed.Settings.FileKey;
-        if (!FileMod::SaveData(config, dataPath_) ||
-            !FileMod::LoadData(config, dataPath_, FileMod::KeyPolicy::MakeNewKey))
-            qFatal("the data file cannot be written");
-        window_ = std::make_unique<frmManagement>(config, dataPath_, services, boxes);
+    // Writes `config` to the data file and shows the window on it.
+    frmManagement& open(const Configuration& config = {}) {
+        store(config);
+        document_ = std::make_unique<ConsoleDocument>(dataPath_);
+        if (!document_->load())
+            qFatal("the data file cannot be read");
+        window_ = std::make_unique<frmManagement>(*document_, services, boxes);
         window_->setShell(shell);
         window_->show();
         if (!QTest::qWaitForWindowExposed(window_.get()))
@@ -66,6 +64,18 @@ public:
     }
 
     frmManagement& window() { return *window_; }
+    ConsoleDocument& document() { return *document_; }
+    [[nodiscard]] const QString& dataPath() const { return dataPath_; }
+
+    // Writes `config` to the data file, as another console would.
+    void store(Configuration config) const {
+        Configuration keyed; // the first load makes the file and its key
+        if (!FileMod::LoadData(keyed, dataPath_, FileMod::KeyPolicy::MakeNewKey))
+            qFatal("no data file");
+        config.Settings.FileKey = keyed.Settings.FileKey;
+        if (!FileMod::SaveData(config, dataPath_))
+            qFatal("the data file cannot be written");
+    }
 
     // The item `caption` of the Help menu.
     void chooseHelp(const QString& caption) {
@@ -165,5 +175,6 @@ private:
 
     QTemporaryDir dir_;
     QString dataPath_;
+    std::unique_ptr<ConsoleDocument> document_;
     std::unique_ptr<frmManagement> window_;
 };

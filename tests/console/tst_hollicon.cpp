@@ -4,6 +4,7 @@
 #include "MainMod.h"
 
 #include <QDir>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,7 +20,8 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", runtime_.path().toLocal8Bit());
     }
 
-    void secondInstanceEndsSilently() {
+    // A second start rings the running console, which comes to the front, and ends.
+    void secondStartRingsTheFirst() {
         QTemporaryDir data;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOLLIMERE_DATA_DIR"), data.path());
@@ -31,6 +33,15 @@ private slots:
         QVERIFY(first.waitForStarted());
         // The first instance has made the data file once it holds the lock and has loaded.
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(FileMod::DataFilePath(data.path())), 10000);
+
+        // It listens once its window is made.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [this] {
+                QLocalSocket doorbell;
+                doorbell.connectToServer(runtime_.filePath(QStringLiteral("hollicon.socket")));
+                return doorbell.waitForConnected(200);
+            }(),
+            10000);
 
         QProcess second;
         second.setProcessEnvironment(env);

@@ -6,17 +6,23 @@
 
 #include "MessageBoxes.h"
 
+#include <optional>
+
 class AnsweringMessageBoxes : public MessageBoxes {
 public:
     void answerNext(MsgBox::Button answer) { answers_.append(answer); }
+    // The next box is closed with Escape.
+    void dismissNext() { answers_.append(std::nullopt); }
 
     MsgBox::Button show(const MsgBox::Request& request) override {
         shown.append(request);
-        return answers_.isEmpty() ? request.defaultButton : answers_.takeFirst();
+        if (answers_.isEmpty())
+            return request.defaultButton;
+        return answers_.takeFirst().value_or(MsgBox::Dismissed(request));
     }
 
     QList<MsgBox::Request> shown;
 
 private:
-    QList<MsgBox::Button> answers_;
+    QList<std::optional<MsgBox::Button>> answers_;
 };
