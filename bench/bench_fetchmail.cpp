@@ -94,7 +94,7 @@ public:
             f.write(QStringLiteral("set no bouncemail\n"
                                    "poll 127.0.0.1 service %1 protocol pop3 user \"%2\" password "
                                    "\"%2\" is \"anna\" here smtphost 127.0.0.1/%3 fetchall no "
-                                   "keep\n")
+                                   "keep sslproto ''\n")
                         .arg(popPort)
                         .arg(User)
                         .arg(sink.port())

@@ -27,7 +27,8 @@ class Keep:
 
 def main():
     port, folder, seconds = int(sys.argv[1]), sys.argv[2], float(sys.argv[3])
-    controller = Controller(Keep(folder), hostname="127.0.0.1", port=port)
+    # No size limit: a benchmark relays a 50 MB message.
+    controller = Controller(Keep(folder), hostname="127.0.0.1", port=port, data_size_limit=None)
     controller.start()
     print("ready", flush=True)
     try:
