@@ -76,13 +76,7 @@ void FindRecipients(const QByteArray& searchText, const QByteArray& remoteDomain
             continue;
         if (out.Recipients.contains(addr))
             continue;
-        for (const QByteArray& one : addr.split(',')) {
-            if (out.Recipients.size() >= MaxRecipients) {
-                out.TooManyRecipients = true;
-                return;
-            }
-            out.Recipients.append(one);
-        }
+        out.Recipients.append(addr.split(','));
     }
     // Nobody local found: the postmaster gets it, rather than the server refusing a
     // message with no recipient in every cycle while it waits at the ISP for ever.

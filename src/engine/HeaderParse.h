@@ -9,7 +9,7 @@
 #include <QList>
 #include <optional>
 
-// More would overflow the recipient list of the message.
+// A message with more recipients than this is not sorted to them.
 inline constexpr int MaxRecipients = 1001;
 
 struct PreparedMessage {
@@ -17,7 +17,6 @@ struct PreparedMessage {
     QByteArray Sender;            // the envelope sender
     QList<QByteArray> Recipients; // for a domain mailbox only
     bool FieldMissing = false;    // a "<" without a later ">" ended the search
-    bool TooManyRecipients = false;
 };
 
 // text is the download as received, joined into one piece.

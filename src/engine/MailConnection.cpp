@@ -45,20 +45,30 @@ bool MailConnection::open(const QString& host, quint16 port) {
     Pipelining = false;
     if (!Socket.open(host, port))
         return false;
-    greeting_ = owe(Shape::Line);
+    server_ = host + QLatin1Char(':') + QString::number(port);
+    greeting_ = owe("the greeting");
     return true;
 }
 
 std::optional<MailConnection::Ticket> MailConnection::send(const QByteArray& command, Shape shape) {
     if (!Socket.sendLine(command))
         return std::nullopt;
-    return owe(shape);
+    const qsizetype blank = command.indexOf(' ');
+    return owe(blank < 0 ? command : command.left(blank), shape);
 }
 
-MailConnection::Ticket MailConnection::owe(Shape shape) {
+MailConnection::Ticket MailConnection::owe(const QByteArray& step, Shape shape) {
     const Ticket ticket = next_++;
-    owed_.push_back({ticket, shape});
+    owed_.push_back({ticket, shape, step});
     return ticket;
+}
+
+QByteArray MailConnection::step(Ticket ticket) const {
+    for (const Owed& o : owed_) {
+        if (o.ticket == ticket)
+            return o.step;
+    }
+    return {};
 }
 
 std::optional<MailConnection::Reply> MailConnection::take(Ticket ticket) {

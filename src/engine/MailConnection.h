@@ -46,18 +46,26 @@ public:
     // Starts connecting; the greeting is owed as the reply to greeting(). False when the
     // socket could not be brought back to closed.
     [[nodiscard]] bool open(const QString& host, quint16 port);
+    // "host:port" of the latest open(), for the events.
+    [[nodiscard]] const QString& server() const { return server_; }
     [[nodiscard]] Ticket greeting() const { return greeting_; }
     // Queues the command followed by CR LF; nullopt, and nothing owed, unless connected.
     // Commands sent without waiting in between go out together.
     [[nodiscard]] std::optional<Ticket> send(const QByteArray& command, Shape shape = Shape::Line);
-    // Owes a reply to what was sent raw (the end of SMTP message data).
-    [[nodiscard]] Ticket owe(Shape shape = Shape::Line);
+    // Owes a reply to what was sent raw (the end of SMTP message data); step names it.
+    [[nodiscard]] Ticket owe(const QByteArray& step, Shape shape = Shape::Line);
+    // What the reply to ticket answers, for the events: the command's verb, "the greeting"
+    // or "the end of the message data". Never a command's argument (a password).
+    [[nodiscard]] QByteArray step(Ticket ticket) const;
     // The reply to ticket once it is whole; replies owed to earlier commands are dropped.
     [[nodiscard]] std::optional<Reply> take(Ticket ticket);
     // Whether the reply to ticket is still to come or waits to be taken.
     [[nodiscard]] bool owes(Ticket ticket) const;
     // Whether any of the reply to ticket has arrived.
     [[nodiscard]] bool begun(Ticket ticket) const;
+    [[nodiscard]] bool connected() const {
+        return Socket.state() == SessionSocket::State::Connected;
+    }
     // Connecting or connected: a reply may still come.
     [[nodiscard]] bool live() const {
         const SessionSocket::State state = Socket.state();
@@ -82,6 +90,7 @@ private:
     struct Owed {
         Ticket ticket;
         Shape shape;
+        QByteArray step;
     };
 
     [[nodiscard]] bool received(Ticket ticket) const;
@@ -96,6 +105,7 @@ private:
     const RealTime& clock_;
     Ticket next_ = 1;
     Ticket greeting_ = 0;
+    QString server_;
     Ticket floor_ = 0; // replies to tickets below it are dropped on arrival
     std::deque<Owed> owed_;
     std::deque<std::pair<Ticket, Reply>> replies_;

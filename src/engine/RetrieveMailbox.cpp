@@ -30,6 +30,7 @@ struct Account {
     QByteArray user;
     QByteArray password;
     QByteArray exchangeUser;
+    QByteArray postmaster;
 };
 
 // Every value that goes into a command, checked before anything is sent: one with a line
@@ -48,7 +49,7 @@ std::optional<Account> CheckedAccount(const AccountRecord& record, const ConfigS
         {record.GlobalMailHost ? QString() : record.ExchangeUser, &a.exchangeUser,
          "the Exchange user"},
         {settings.SmtpServer, nullptr, "the SMTP server name"},
-        {settings.PostmasterMailbox, nullptr, "the postmaster address"},
+        {settings.PostmasterMailbox, &a.postmaster, "the postmaster address"},
     };
     for (const auto& value : values) {
         const std::optional<QByteArray> bytes = WireText(value.text);
@@ -105,7 +106,12 @@ void JoinHeader(QList<QByteArray>& pieces) {
     }
 }
 
-enum class Outcome { Delivered, NotDelivered, Fail };
+enum class Outcome {
+    Delivered,
+    NotDelivered, // refused by either server: it stays for the next cycle
+    SMTPDown,     // the SMTP server could not be reached: the others would fail alike
+    Fail
+};
 
 // Downloads, prepares and relays message n.
 Outcome HandleMessage(SessionSlot& slot, const AccountRecord& record, const Account& account, int n,
@@ -116,18 +122,19 @@ Outcome HandleMessage(SessionSlot& slot, const AccountRecord& record, const Acco
         return Outcome::Fail;
     std::optional<SessionSlot::Reply> download = slot.AwaitMessage(*request.retr);
     if (!download) {
-        if (slot.POP.begun(*request.retr) && !slot.StopRequested()) {
+        if (!slot.POP.begun(*request.retr))
+            slot.ReportNoAnswer(slot.POP, *request.retr);
+        else if (!slot.StopRequested())
             // Delivered, it would arrive truncated and then be deleted: the rest lost.
             LogEvent(EventLog::Warning, 8003,
                      QStringLiteral("Incomplete message from: ") + account.host +
                          QStringLiteral(", message ") + QString::number(n) +
                          QStringLiteral(" ended before its final line; it stays on the "
                                         "server."));
-        }
         return Outcome::Fail;
     }
     if (!download->startsWith("+OK"))
-        return Outcome::NotDelivered; // refused: it stays for the next cycle
+        return Outcome::NotDelivered;
     QList<QByteArray> message = std::move(download->pieces);
     JoinHeader(message);
     slot.FlushPOP();
@@ -138,10 +145,15 @@ Outcome HandleMessage(SessionSlot& slot, const AccountRecord& record, const Acco
                                 "mail was sent only to a BCC OR the account is a global POP "
                                 "account and the setting is set for a single account in the "
                                 "Setup Dialog"));
-    if (prepared.TooManyRecipients) {
-        EngineError(
-            QStringLiteral("9 Subscript out of range: more than %1 recipients").arg(MaxRecipients));
-        return Outcome::Fail;
+    if (prepared.Recipients.size() > MaxRecipients) {
+        // Kept back, it would block the mailbox in every cycle; nothing is lost this way.
+        LogEvent(EventLog::Warning, 8006,
+                 QStringLiteral("Too many recipients in message %1 from: %2, %3 addresses; it "
+                                "goes to the postmaster alone.")
+                     .arg(n)
+                     .arg(account.host)
+                     .arg(prepared.Recipients.size()));
+        prepared.Recipients = {account.postmaster};
     }
     message[0] = std::move(prepared.Message);
     const Envelope envelope{prepared.Sender,
@@ -151,10 +163,18 @@ Outcome HandleMessage(SessionSlot& slot, const AccountRecord& record, const Acco
     // The idle POP3 connection is kept alive while the message goes out over SMTP.
     slot.SetPOPAlive(true);
     slot.SetSMTPAlive(false);
-    const bool delivered = SendMessage(slot, envelope, std::move(message));
+    const Delivery delivery = SendMessage(slot, envelope, std::move(message));
     slot.SetSMTPAlive(true);
     slot.SetPOPAlive(false);
-    return delivered ? Outcome::Delivered : Outcome::NotDelivered;
+    switch (delivery) {
+    case Delivery::Accepted:
+        return Outcome::Delivered;
+    case Delivery::Refused:
+        return Outcome::NotDelivered;
+    case Delivery::Unreachable:
+        break;
+    }
+    return Outcome::SMTPDown;
 }
 
 } // namespace
@@ -200,63 +220,84 @@ bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
     const std::optional<Account> account = CheckedAccount(record, slot.Settings);
     if (!account)
         return false;
-    const auto end = [&slot] {
+    MailConnection& pop = slot.POP;
+    int delivered = 0;
+    // Ends the session: "quit" commits the deletions, even on the way out of a stop. A
+    // failed POP3 session gets the failure report instead; with the SMTP server out of
+    // reach it ends as usual, but not as a success.
+    enum class Ending { Normal, POPFailed, SMTPDown };
+    const auto end = [&](Ending ending) {
         slot.SetPOPAlive(false);
         slot.SetSMTPAlive(false);
-    };
-    const auto fail = [&] {
-        end();
-        slot.ReportPOPFailure(account->host);
+        if (ending == Ending::POPFailed && !slot.StopRequested()) {
+            slot.ReportPOPFailure(account->host);
+            return false;
+        }
+        if (pop.connected()) {
+            const SessionSlot::Wrapup wrapup(slot);
+            slot.FlushPOP();
+            (void)slot.POPCommand("quit", "+OK");
+        }
+        pop.close();
+        if (!slot.StopRequested())
+            return ending == Ending::Normal;
+        LogEvent(EventLog::Information, 1003,
+                 QStringLiteral("Mail session on %1 ended by the service stop: %2 message(s) "
+                                "delivered, the rest wait for the next cycle.")
+                     .arg(account->host)
+                     .arg(delivered));
         return false;
     };
-    MailConnection& pop = slot.POP;
     const double popTimeout = ReadRules::LeadingNumber(slot.Settings.PopTimeout);
 
     if (!pop.open(account->address, account->port) || !slot.WaitPOPReply(pop.greeting(), "+OK"))
-        return fail();
+        return end(Ending::POPFailed);
     if (const std::optional<Ticket> capa = pop.send("CAPA", Shape::Lines)) {
         const std::optional<SessionSlot::Reply> reply = slot.AwaitReply(pop, *capa, popTimeout);
         pop.Pipelining = reply && Capabilities(*reply).contains("PIPELINING");
     }
     if (!slot.POPCommand("USER " + account->user, "+OK") ||
         !slot.POPCommand("PASS " + account->password, "+OK"))
-        return fail();
+        return end(Ending::POPFailed);
     const std::optional<Ticket> stat = pop.send("STAT");
-    if (!stat)
-        return fail();
     const std::optional<SessionSlot::Reply> statReply =
-        slot.AwaitReply(pop, *stat, SessionSlot::ShortReplySeconds);
-    const double count = ReadRules::LeadingNumber(
-        QString::fromLatin1(ReadStatCount(statReply ? statReply->text() : QByteArray())));
+        stat ? slot.AwaitReply(pop, *stat, SessionSlot::ShortReplySeconds) : std::nullopt;
+    if (!statReply) {
+        if (stat)
+            slot.ReportNoAnswer(pop, *stat);
+        return end(Ending::POPFailed);
+    }
+    const double count =
+        ReadRules::LeadingNumber(QString::fromLatin1(ReadStatCount(statReply->text())));
     if (count > 0) {
         slot.FlushPOP();
         const int last = int(std::min<double>(count, std::numeric_limits<int>::max()));
         std::optional<Request> ahead;
-        for (int n = 1; n <= last; ++n) {
-            if (slot.StopRequested())
-                return fail();
+        for (int n = 1; n <= last && !slot.StopRequested(); ++n) {
             const Request request =
                 ahead ? *std::exchange(ahead, std::nullopt) : RequestMessage(slot, n);
             const Outcome outcome = HandleMessage(slot, record, *account, n, request);
-            if (outcome == Outcome::Fail)
-                return fail();
-            std::optional<Ticket> dele;
-            if (outcome == Outcome::Delivered) {
-                slot.FlushPOP();
-                if (!record.KeepMailOnHost && !(dele = pop.send("dele " + QByteArray::number(n))))
-                    return fail();
+            if (outcome == Outcome::Fail || outcome == Outcome::SMTPDown)
+                return end(outcome == Outcome::Fail ? Ending::POPFailed : Ending::SMTPDown);
+            if (outcome != Outcome::Delivered) {
+                if (pop.Pipelining && n < last)
+                    ahead = RequestMessage(slot, n + 1);
+                continue;
             }
+            ++delivered;
+            // Accepted by the SMTP server: its deletion goes out even if a stop came.
+            const SessionSlot::Wrapup wrapup(slot);
+            slot.FlushPOP();
+            std::optional<Ticket> dele;
+            if (!record.KeepMailOnHost && !(dele = pop.send("dele " + QByteArray::number(n))))
+                return end(Ending::POPFailed);
             // The next message's commands go out with the noop and "dele"; the reply to
             // "dele" still comes first, and a failure leaves the rest unread.
-            if (pop.Pipelining && n < last)
+            if (pop.Pipelining && n < last && !slot.StopRequested())
                 ahead = RequestMessage(slot, n + 1);
             if (dele && !slot.WaitPOPReply(dele, "+OK"))
-                return fail();
+                return end(Ending::POPFailed);
         }
     }
-    end();
-    slot.FlushPOP();
-    (void)slot.POPCommand("quit", "+OK");
-    pop.close();
-    return true;
+    return end(Ending::Normal);
 }

@@ -47,13 +47,13 @@ bool SendRecipientList(SessionSlot& slot, const QList<QByteArray>& list,
 
 } // namespace
 
-bool SendMessage(SessionSlot& slot, const Envelope& envelope, QList<QByteArray> message) {
+Delivery SendMessage(SessionSlot& slot, const Envelope& envelope, QList<QByteArray> message) {
     const QString& smtpServer = slot.Settings.SmtpServer;
     const std::optional<QByteArray> host = WireText(smtpServer);
     const std::optional<QByteArray> postmaster = WireText(slot.Settings.PostmasterMailbox);
     const auto engineError = [](const QString& description) {
         LogEvent(EventLog::Error, 9010, QStringLiteral("SMTP Engine Error: ") + description);
-        return false;
+        return Delivery::Unreachable;
     };
     if (!host || !postmaster)
         return engineError(QStringLiteral("5 Invalid procedure call: the SMTP server or the "
@@ -66,7 +66,7 @@ bool SendMessage(SessionSlot& slot, const Envelope& envelope, QList<QByteArray> 
     const QByteArray from = envelope.Sender.trimmed().isEmpty() ? *postmaster : envelope.Sender;
 
     if (!slot.SMTP.open(smtpServer, *port))
-        return false;
+        return Delivery::Unreachable;
     bool accepted =
         slot.WaitSMTPReply(slot.SMTP.greeting(), "220") &&
         slot.SMTPCommand("HELO " + *host, "250") && slot.SMTPCommand("mail from: " + from, "250") &&
@@ -78,11 +78,14 @@ bool SendMessage(SessionSlot& slot, const Envelope& envelope, QList<QByteArray> 
                    slot.WaitSMTPDataReply(slot.SendSMTPData(message), "250");
     }
     if (!accepted) {
+        // What the server said, if anything, tells a refusal from a server out of reach.
+        const Delivery failure =
+            slot.SMTPData.isEmpty() ? Delivery::Unreachable : Delivery::Refused;
         slot.ReportSMTPFailure(smtpServer);
-        return false;
+        return failure;
     }
     slot.PingSMTP();
     (void)slot.SMTPCommand("quit", "221");
     slot.SMTP.close();
-    return true;
+    return Delivery::Accepted;
 }

@@ -17,7 +17,13 @@ struct Envelope {
     bool FromHeader = false;
 };
 
+enum class Delivery {
+    Accepted,   // the server answered the end of the data with "250"
+    Refused,    // the server answered, with another code
+    Unreachable // no connection, no answer in time, or the connection was lost
+};
+
 // Relays message (consumed: each piece is freed as it is handed over) to the SMTP server
-// of slot.Settings. True only when the server answered the end of the data with "250".
-[[nodiscard]] bool SendMessage(SessionSlot& slot, const Envelope& envelope,
-                               QList<QByteArray> message);
+// of slot.Settings.
+[[nodiscard]] Delivery SendMessage(SessionSlot& slot, const Envelope& envelope,
+                                   QList<QByteArray> message);

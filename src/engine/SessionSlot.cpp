@@ -5,6 +5,8 @@
 #include "ReadRules.h"
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -24,7 +26,7 @@ QString WrongStateDescription() {
 SessionSlot::SessionSlot(RealTime& clock, QObject* parent)
     : QObject(parent), POP(MailConnection::Protocol::POP, clock, this),
       SMTP(MailConnection::Protocol::SMTP, clock, this), clock_(clock), POPAliveTmr(this),
-      SMTPAliveTmr(this) {
+      SMTPAliveTmr(this), graceTmr(this) {
     connect(&POP, &MailConnection::failed, this, [](const QString& description) {
         LogEvent(EventLog::Error, 9020, QStringLiteral("Error Receiving Message: ") + description);
     });
@@ -35,6 +37,7 @@ SessionSlot::SessionSlot(RealTime& clock, QObject* parent)
     connect(&SMTP.Socket, &SessionSocket::sendProgress, this,
             [this] { SendStartTime = clock_.now(); });
 
+    graceTmr.setSingleShot(true);
     for (QTimer* timer : {&POPAliveTmr, &SMTPAliveTmr})
         timer->setInterval(KeepAliveSeconds * clock.secondMs());
     // A closed socket refuses the "noop"; that is ignored. Its reply is counted off.
@@ -65,8 +68,28 @@ void SessionSlot::RequestStop() {
         this, [] {}, Qt::QueuedConnection);
 }
 
+double SessionSlot::timeout(Protocol protocol) const {
+    return ReadRules::LeadingNumber(protocol == Protocol::POP ? Settings.PopTimeout
+                                                              : Settings.SmtpTimeout);
+}
+
 double SessionSlot::LogLevel() const {
     return ReadRules::LeadingNumber(Settings.LogMode);
+}
+
+bool SessionSlot::stopped() {
+    if (!StopRequested())
+        return false;
+    if (wrapups_ == 0)
+        return true;
+    // Measured in milliseconds, not in ticks: while the service stops, the thread that
+    // ticks may be the one waiting for this slot.
+    if (grace_.isForever()) {
+        // At least a second: a server on a busy machine needs that much to answer.
+        grace_.setRemainingTime(std::max(qint64(StopGraceSeconds) * clock_.secondMs(), 1000LL));
+        graceTmr.start(int(grace_.remainingTime()));
+    }
+    return grace_.hasExpired();
 }
 
 std::optional<SessionSlot::Reply> SessionSlot::await(MailConnection& connection, Ticket ticket,
@@ -75,7 +98,7 @@ std::optional<SessionSlot::Reply> SessionSlot::await(MailConnection& connection,
     for (;;) {
         if (std::optional<Reply> reply = connection.take(ticket))
             return reply;
-        if (StopRequested() || !connection.live() || !connection.owes(ticket))
+        if (stopped() || !connection.live() || !connection.owes(ticket))
             return std::nullopt;
         if (stallRule && connection.begun(ticket)) {
             const qint32 now = clock_.now();
@@ -96,7 +119,7 @@ std::optional<SessionSlot::Reply> SessionSlot::AwaitReply(MailConnection& connec
 }
 
 std::optional<SessionSlot::Reply> SessionSlot::AwaitMessage(Ticket ticket) {
-    return await(POP, ticket, ReadRules::LeadingNumber(Settings.PopTimeout), true);
+    return await(POP, ticket, timeout(Protocol::POP), true);
 }
 
 bool SessionSlot::waitReply(Protocol protocol, std::optional<Ticket> ticket,
@@ -106,11 +129,11 @@ bool SessionSlot::waitReply(Protocol protocol, std::optional<Ticket> ticket,
     data.clear();
     if (!ticket)
         return false;
-    const std::optional<Reply> reply =
-        AwaitReply(connection(protocol), *ticket,
-                   ReadRules::LeadingNumber(pop ? Settings.PopTimeout : Settings.SmtpTimeout));
-    if (!reply)
+    const std::optional<Reply> reply = AwaitReply(connection(protocol), *ticket, timeout(protocol));
+    if (!reply) {
+        ReportNoAnswer(connection(protocol), *ticket);
         return false;
+    }
     data = reply->text();
     if (data.startsWith(code))
         return true;
@@ -167,7 +190,7 @@ std::optional<SessionSlot::Ticket> SessionSlot::SendSMTPData(QList<QByteArray>& 
             return std::nullopt;
         piece = QByteArray(); // the socket holds what is still to go
     }
-    return SMTP.owe();
+    return SMTP.owe("the end of the message data");
 }
 
 bool SessionSlot::WaitSMTPDataReply(std::optional<Ticket> ticket, const QByteArray& code) {
@@ -198,6 +221,14 @@ void SessionSlot::PingSMTP() {
         (void)AwaitReply(SMTP, *ticket, ShortReplySeconds);
 }
 
+void SessionSlot::ReportNoAnswer(MailConnection& connection, Ticket ticket) {
+    if (StopRequested() || !connection.live())
+        return;
+    LogEvent(EventLog::Warning, 8005,
+             QStringLiteral("No answer in time from: ") + connection.server() +
+                 QStringLiteral(", to ") + QString::fromLatin1(connection.step(ticket)));
+}
+
 void SessionSlot::reportFailure(Protocol protocol, const QString& host) {
     const bool pop = protocol == Protocol::POP;
     MailConnection& c = connection(protocol);
@@ -213,9 +244,16 @@ void SessionSlot::reportFailure(Protocol protocol, const QString& host) {
                           : QStringLiteral(", This can be the result of remote server down "
                                            "time.")));
         break;
-    case SessionSocket::State::Connected:
-        (void)waitReply(protocol, c.send("quit"), pop ? "+OK" : "221");
+    case SessionSocket::State::Connected: {
+        // The POP3 "quit" commits the deletions sent so far, even on the way out of a stop.
+        // Its answer does not matter: a server that gave none before is not asked again.
+        std::optional<Wrapup> wrapup;
+        if (pop)
+            wrapup.emplace(*this);
+        if (const std::optional<Ticket> quit = c.send("quit"))
+            (void)AwaitReply(c, *quit, timeout(protocol));
         break;
+    }
     case SessionSocket::State::Closing:
         LogEvent(EventLog::Warning, 8001,
                  QStringLiteral("Connection terminated by peer: ") + host +
@@ -223,7 +261,11 @@ void SessionSlot::reportFailure(Protocol protocol, const QString& host) {
                                     "often."));
         break;
     default:
-        LogEvent(EventLog::Warning, 8002, QStringLiteral("Connection Error to: ") + host);
+        LogEvent(EventLog::Warning, 8002,
+                 QStringLiteral("Connection Error to: ") + host +
+                     (c.Socket.lastError().isEmpty()
+                          ? QString()
+                          : QStringLiteral(": ") + c.Socket.lastError()));
         break;
     }
     c.close();

@@ -11,6 +11,7 @@
 #include "RealTime.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QTimer>
 #include <atomic>
@@ -82,9 +83,28 @@ public:
     // Blocks until at least one event of this thread has run.
     void LetEventsRun();
 
-    // Thread-safe. Every wait returns at once, as if timed out, from then on.
+    // Thread-safe. Every wait returns at once, as if timed out, from then on, except
+    // inside a Wrapup.
     void RequestStop();
     [[nodiscard]] bool StopRequested() const { return stop_.load(); }
+
+    // While one lives, a stop ends the slot's waits only StopGraceSeconds after it was
+    // first seen there: long enough to delete what was delivered and say "quit".
+    class Wrapup {
+    public:
+        explicit Wrapup(SessionSlot& slot) : slot_(slot) { ++slot_.wrapups_; }
+        ~Wrapup() { --slot_.wrapups_; }
+        Wrapup(const Wrapup&) = delete;
+        Wrapup& operator=(const Wrapup&) = delete;
+
+    private:
+        SessionSlot& slot_;
+    };
+    static constexpr int StopGraceSeconds = 3;
+
+    // Warning 8005 that the server of connection did not answer ticket in time, unless
+    // the wait ended for a stop or a closed connection.
+    void ReportNoAnswer(MailConnection& connection, Ticket ticket);
 
     [[nodiscard]] const RealTime& Clock() const { return clock_; }
     // The level of LogMode: 1 Low, 2 Medium, 3 High.
@@ -98,6 +118,9 @@ private:
     [[nodiscard]] std::optional<Reply> await(MailConnection& connection, Ticket ticket,
                                              double seconds, bool stallRule);
     [[nodiscard]] std::optional<Ticket> sendNoop(Protocol protocol);
+    [[nodiscard]] double timeout(Protocol protocol) const;
+    // Whether a stop ends the waits now.
+    [[nodiscard]] bool stopped();
     // Waits until no more than backlog bytes are left to send on the SMTP socket; false
     // when the send makes no progress for five seconds or the socket is lost.
     [[nodiscard]] bool awaitSend(qint64 backlog);
@@ -109,4 +132,7 @@ private:
     QTimer POPAliveTmr;
     QTimer SMTPAliveTmr;
     std::atomic_bool stop_{false};
+    int wrapups_ = 0;
+    QDeadlineTimer grace_{QDeadlineTimer::Forever};
+    QTimer graceTmr; // wakes a wait when the grace runs out
 };

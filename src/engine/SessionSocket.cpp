@@ -19,6 +19,7 @@ bool SessionSocket::open(const QString& host, quint16 port) {
         close();
     if (state() != State::Closed)
         return false;
+    lastError_.clear();
     socket_.connectToHost(host, port);
     return true;
 }
@@ -30,8 +31,10 @@ bool SessionSocket::send(const QByteArray& data) {
 }
 
 void SessionSocket::close() {
-    // Our own close: whatever it triggers is not the peer's doing.
+    // Our own close: whatever it triggers is not the peer's doing. What was queued (a
+    // final "quit") goes out first, as far as the network takes it at once.
     closing_ = true;
+    socket_.flush();
     socket_.abort();
     closing_ = false;
     failed_ = false;
@@ -77,5 +80,6 @@ void SessionSocket::onError(QAbstractSocket::SocketError error) {
         return;
     }
     failed_ = true;
-    emit errorOccurred(socket_.errorString());
+    lastError_ = socket_.errorString();
+    emit errorOccurred(lastError_);
 }

@@ -23,6 +23,8 @@ public:
     [[nodiscard]] bool sendLine(const QByteArray& command) { return send(command + "\r\n"); }
     void close();
     [[nodiscard]] State state() const;
+    // Why the latest connection failed (refused, unknown host, ...); empty when it did not.
+    [[nodiscard]] const QString& lastError() const { return lastError_; }
     // Bytes queued by send() and not yet handed to the network.
     [[nodiscard]] qint64 pendingBytes() const { return socket_.bytesToWrite(); }
 
@@ -42,6 +44,7 @@ private:
     void onError(QAbstractSocket::SocketError error);
 
     QTcpSocket socket_;
+    QString lastError_;
     bool peerClosed_ = false;
     bool failed_ = false;
     bool closing_ = false;

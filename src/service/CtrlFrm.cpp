@@ -177,8 +177,7 @@ void CtrlFrm::runSequential(int index) {
     if (!sequential_) {
         sequential_ = std::make_unique<SlotWorker>(clock_);
         connect(sequential_.get(), &SlotWorker::finished, this, [this](bool ok) {
-            if (ok)
-                logSuccess(config_.Settings, config_.Accounts[sequentialIndex_]);
+            logOutcome(ok, config_.Settings, config_.Accounts[sequentialIndex_]);
             runSequential(sequentialIndex_ + 1);
         });
     }
@@ -217,13 +216,7 @@ void CtrlFrm::SessionTick(int index) {
     const AccountRecord account = config.Accounts[index];
     const ConfigSettings settings = config.Settings;
     connect(worker.get(), &SlotWorker::finished, this, [this, index, account, settings](bool ok) {
-        if (!ok)
-            LogEvent(EventLog::Warning, 8000,
-                     QStringLiteral("Lost connection/Timed out to: ") + account.MailServer +
-                         QStringLiteral(", This can be the result of remote server down time or "
-                                        "and invalid username, password or mail settings"));
-        else
-            logSuccess(settings, account);
+        logOutcome(ok, settings, account);
         endSession(index);
     });
     const Retrieve retrieve = setup_.retrieve;
@@ -241,8 +234,14 @@ void CtrlFrm::endSession(int index) {
     checkStopped();
 }
 
-void CtrlFrm::logSuccess(const ConfigSettings& settings, const AccountRecord& account) {
-    if (logLevel(settings) == 3)
+void CtrlFrm::logOutcome(bool ok, const ConfigSettings& settings, const AccountRecord& account) {
+    // A session cut short by the stop has said so itself.
+    if (!ok && !stopping_)
+        LogEvent(EventLog::Warning, 8000,
+                 QStringLiteral("Lost connection/Timed out to: ") + account.MailServer +
+                     QStringLiteral(", This can be the result of remote server down time or "
+                                    "and invalid username, password or mail settings"));
+    else if (ok && logLevel(settings) == 3)
         LogEvent(EventLog::Information, 1000,
                  QStringLiteral("Mail Retrieval and Delivery was successful on ") +
                      account.MailServer);

@@ -71,7 +71,8 @@ private:
     void endSession(int index);
     void reschedule();
     void cycleError(int number);
-    void logSuccess(const ConfigSettings& settings, const AccountRecord& account);
+    // 1000 for a session that reached its end, 8000 for one that failed.
+    void logOutcome(bool ok, const ConfigSettings& settings, const AccountRecord& account);
     [[nodiscard]] bool accountAt(const Configuration& config, int index) const;
     void checkStopped();
 

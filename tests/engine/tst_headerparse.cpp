@@ -131,14 +131,6 @@ private slots:
         QVERIFY(!p.FieldMissing);
     }
 
-    void moreRecipientsThanTheListHolds() {
-        QByteArray to = "To: ";
-        for (int i = 0; i <= MaxRecipients; ++i)
-            to += "<u" + QByteArray::number(i) + "@example.com>, ";
-        QVERIFY(PrepareMessage(Download({to, "Subject: many"}), DomainAccount(), Settings())
-                    .TooManyRecipients);
-    }
-
     void envelopeSender_data() {
         QTest::addColumn<QByteArray>("download");
         QTest::addColumn<QString>("sendToPostmaster");

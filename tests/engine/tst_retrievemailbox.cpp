@@ -3,6 +3,8 @@
 #include "RealTime.h"
 #include "RetrieveMailbox.h"
 
+#include <QElapsedTimer>
+#include <QTcpServer>
 #include <QTest>
 
 namespace {
@@ -240,6 +242,125 @@ private slots:
         QVERIFY(RetrieveMailbox(s.slot, s.account));
         QCOMPARE(s.smtp.messages(), QList<QByteArray>{Relayed(1)});
         QCOMPARE(s.log.ids(), QList<qint32>{});
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // The service stops at one step of a session over three messages: every message the
+    // SMTP server accepted is deleted before "quit", nothing else is, and the stop is said.
+    void stopAtEachStep_data() {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QList<QByteArray>>("deletions");
+        const QList<QByteArray> first = {"dele 1"};
+        const QList<QByteArray> both = {"dele 1", "dele 2"};
+        QTest::newRow("during RETR 2") << "retr" << first;
+        QTest::newRow("during the SMTP dialogue of message 2") << "smtp" << first;
+        QTest::newRow("after the 250 to message 2") << "accepted" << both;
+        QTest::newRow("between messages 2 and 3") << "between" << both;
+    }
+    void stopAtEachStep() {
+        QFETCH(QString, step);
+        QFETCH(QList<QByteArray>, deletions);
+        Session s;
+        const auto stop = [&s] {
+            s.slot.RequestStop();
+        };
+        s.login("+OK 3 240");
+        s.retr(1, {Download(1)});
+        s.pop.expect("dele 1").reply("+OK");
+        Play(s.smtp, "220 ready", SmtpAccepting());
+        s.smtp.nextConnection();
+        if (step == "retr") {
+            s.pop.expect("LIST 2").reply("+OK 2 80").expect("RETR 2");
+            s.pop.send(Download(2).left(30)).call(stop).send(Download(2).mid(30));
+        } else {
+            s.retr(2, {Download(2)});
+        }
+        if (step == "smtp") {
+            Play(s.smtp, "220 ready", {{"HELO 127.0.0.1", "250 hello"}});
+            s.smtp.expect("mail from: x@y.org").call(stop).reply("250 ok");
+        } else {
+            Play(s.smtp, "220 ready", SmtpAccepting().mid(0, 5));
+            // The client has taken the 250 once it says "quit".
+            s.smtp.expectMessage().reply("250 queued").expect("quit");
+            if (step == "accepted")
+                s.smtp.call(stop);
+            s.smtp.reply("221 bye");
+        }
+        if (deletions.size() == 2)
+            s.pop.expect("dele 2").reply("+OK");
+        if (step == "between")
+            s.pop.call(stop);
+        s.pop.expect("quit").reply("+OK bye");
+
+        QVERIFY(!RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.deletions(), deletions);
+        QCOMPARE(s.smtp.messages().size(), deletions.size());
+        QCOMPARE(s.pop.lines().last(), "quit");
+        QVERIFY(!s.pop.lines().contains("RETR 3"));
+        QCOMPARE(s.log.ids().last(), 1003);
+        QVERIFY2(s.log.entries().last().text.contains(
+                     QStringLiteral(": %1 message(s) delivered").arg(deletions.size())),
+                 qPrintable(s.log.entries().last().text));
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // With the SMTP server out of reach, the first message fails at once and the session
+    // ends there, instead of downloading every message to fail again.
+    void smtpServerOutOfReachEndsTheSession_data() {
+        QTest::addColumn<QString>("smtpServer");
+        QTest::newRow("refused") << "127.0.0.1";
+        QTest::newRow("unknown host") << "no-such-host.invalid";
+    }
+    void smtpServerOutOfReachEndsTheSession() {
+        QFETCH(QString, smtpServer);
+        Session s;
+        QTcpServer closed;
+        closed.listen(QHostAddress::LocalHost, 0);
+        s.slot.Settings.SmtpServer = smtpServer;
+        s.slot.Settings.SmtpPort = QString::number(closed.serverPort());
+        closed.close();
+        s.login("+OK 3 240");
+        s.retr(1, {Download(1)});
+        s.pop.expect("quit").reply("+OK bye");
+        QElapsedTimer elapsed;
+        elapsed.start();
+
+        QVERIFY(!RetrieveMailbox(s.slot, s.account));
+        QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
+        QCOMPARE(s.pop.lines().last(), "quit");
+        QVERIFY(!s.pop.lines().contains("RETR 2"));
+        QCOMPARE(s.deletions(), QList<QByteArray>{});
+        QCOMPARE(s.log.ids(), QList<qint32>{8002});
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // A header that names more addresses than a message may go to sends it to the
+    // postmaster alone; the next message is delivered as usual.
+    void tooManyRecipientsGoToThePostmaster() {
+        Session s;
+        s.account.GlobalMailHost = true;
+        s.account.RemoteDomain = QStringLiteral("example.com");
+        QByteArray to = "To: ";
+        for (int i = 0; i < 1002; ++i)
+            to += "<u" + QByteArray::number(i) + "@example.com>, ";
+        const QByteArray mass = "From: <x@y.org>\r\n" + to + "\r\nSubject: all\r\n\r\nHi\r\n.\r\n";
+        const QByteArray single =
+            "From: <x@y.org>\r\nTo: <ann@example.com>\r\nSubject: one\r\n\r\nHi\r\n.\r\n";
+        s.login("+OK 2 240");
+        s.retr(1, {"+OK\r\n" + mass});
+        s.pop.expect("dele 1").reply("+OK");
+        s.retr(2, {"+OK\r\n" + single});
+        s.pop.expect("dele 2").reply("+OK").expect("quit").reply("+OK bye");
+        Play(s.smtp, "220 ready", SmtpAccepting("Administrator"));
+        s.smtp.nextConnection();
+        Play(s.smtp, "220 ready", SmtpAccepting("ann@example.com"));
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.smtp.messages(), (QList<QByteArray>{mass, single}));
+        QCOMPARE(s.log.ids(), QList<qint32>{8006});
+        QCOMPARE(s.log.entries().first().text,
+                 "Too many recipients in message 1 from: " + s.account.MailServer +
+                     ", 1002 addresses; it goes to the postmaster alone.");
         QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
     }
 

@@ -3,6 +3,8 @@
 #include "RealTime.h"
 #include "SendMessage.h"
 
+#include <QElapsedTimer>
+#include <QTcpServer>
 #include <QTest>
 
 namespace {
@@ -42,6 +44,8 @@ const Exchange DataAccepted = {{"noop", {}},
 
 } // namespace
 
+Q_DECLARE_METATYPE(Delivery)
+
 class TestSendMessage : public QObject {
     Q_OBJECT
 
@@ -51,7 +55,7 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("recipientList"); // empty: single-user account
         QTest::addColumn<QString>("logMode");
         QTest::addColumn<Exchange>("exchange");
-        QTest::addColumn<bool>("ok");
+        QTest::addColumn<Delivery>("ok");
         QTest::addColumn<QList<qint32>>("events");
         const QList<qint32> none;
         const QList<QByteArray> single;
@@ -60,32 +64,33 @@ private slots:
 
         QTest::newRow("single user")
             << QByteArray("x@y.org") << single << "1"
-            << Greeted("x@y.org") + Accepted({"anna"}) + DataAccepted << true << none;
+            << Greeted("x@y.org") + Accepted({"anna"}) + DataAccepted << Delivery::Accepted << none;
         QTest::newRow("blank sender: the postmaster")
             << QByteArray("   ") << single << "1"
-            << Greeted("Administrator") + Accepted({"anna"}) + DataAccepted << true << none;
+            << Greeted("Administrator") + Accepted({"anna"}) + DataAccepted << Delivery::Accepted
+            << none;
         QTest::newRow("three recipients in list order, then the ping and data")
             << QByteArray("x@y.org") << three << "1"
-            << Greeted("x@y.org") + Accepted(three) + DataAccepted << true << none;
+            << Greeted("x@y.org") + Accepted(three) + DataAccepted << Delivery::Accepted << none;
         QTest::newRow("replies of several lines")
             << QByteArray("x@y.org") << single << "1"
             << Exchange{{Helo, "250-hello\r\n250-SIZE 1000\r\n250 HELP"},
                         {"mail from: x@y.org", "250 ok"}} +
                    Accepted({"anna"}) + DataAccepted
-            << true << none;
+            << Delivery::Accepted << none;
         QTest::newRow("501 to HELO")
             << QByteArray("x@y.org") << single << "3" << Exchange{{Helo, "501 bad name"}} + quit
-            << false << QList<qint32>{7211};
+            << Delivery::Refused << QList<qint32>{7211};
         QTest::newRow("554 after the data")
             << QByteArray("x@y.org") << single << "3"
             << Greeted("x@y.org") + Accepted({"anna"}) +
                    Exchange{{"noop", {}}, {"data", "354 go on"}, {MessageMark, "554 rejected"}} +
                    quit
-            << false << QList<qint32>{7211};
+            << Delivery::Refused << QList<qint32>{7211};
         QTest::newRow("single user refused: the delivery fails")
             << QByteArray("x@y.org") << single << "1"
-            << Greeted("x@y.org") + Exchange{{"rcpt to: anna", "550 unknown"}} + quit << false
-            << none;
+            << Greeted("x@y.org") + Exchange{{"rcpt to: anna", "550 unknown"}} + quit
+            << Delivery::Refused << none;
         QTest::newRow("one 550 among three is skipped")
             << QByteArray("x@y.org") << three << "1"
             << Greeted("x@y.org") +
@@ -93,7 +98,7 @@ private slots:
                             {"rcpt to: bob@example.com", "550 no such user"},
                             {"rcpt to: cy@example.com", "250 ok"}} +
                    DataAccepted
-            << true << QList<qint32>{8004};
+            << Delivery::Accepted << QList<qint32>{8004};
         QTest::newRow("only 550s: the postmaster")
             << QByteArray("x@y.org") << three.mid(0, 2) << "1"
             << Greeted("x@y.org") +
@@ -101,28 +106,28 @@ private slots:
                             {"rcpt to: bob@example.com", "550 no such user"},
                             {"rcpt to: Administrator", "250 ok"}} +
                    DataAccepted
-            << true << QList<qint32>{8004, 8004};
+            << Delivery::Accepted << QList<qint32>{8004, 8004};
         QTest::newRow("only 550s, the postmaster refused too")
             << QByteArray("x@y.org") << three.mid(0, 1) << "1"
             << Greeted("x@y.org") +
                    Exchange{{"rcpt to: ann@example.com", "550 no such user"},
                             {"rcpt to: Administrator", "550 no"}} +
                    quit
-            << false << QList<qint32>{8004};
+            << Delivery::Refused << QList<qint32>{8004};
         QTest::newRow("a 451 fails the delivery for everybody")
             << QByteArray("x@y.org") << three << "1"
             << Greeted("x@y.org") +
                    Exchange{{"rcpt to: ann@example.com", "250 ok"},
                             {"rcpt to: bob@example.com", "451 try later"}} +
                    quit
-            << false << none;
+            << Delivery::Refused << none;
     }
     void dialogue() {
         QFETCH(QByteArray, sender);
         QFETCH(QList<QByteArray>, recipientList);
         QFETCH(QString, logMode);
         QFETCH(Exchange, exchange);
-        QFETCH(bool, ok);
+        QFETCH(Delivery, ok);
         QFETCH(QList<qint32>, events);
         RealTime clock(ShortSecondMs);
         RealTimer timer(clock);
@@ -165,13 +170,67 @@ private slots:
                  DataAccepted);
         slot.Settings.SmtpPort = QString::number(smtp.port());
         MemoryEventLog log;
-        QVERIFY(SendMessage(slot, {"x@y.org", {"<1234@example.com>", "ann@example.com"}, true},
-                            Pieces));
+        QCOMPARE(
+            SendMessage(slot, {"x@y.org", {"<1234@example.com>", "ann@example.com"}, true}, Pieces),
+            Delivery::Accepted);
         QCOMPARE(log.entries(),
                  (QList<EventLog::Entry>{
                      {EventLog::Warning, 8004,
                       "Recipient refused by: 127.0.0.1, the message is not delivered to "
                       "<1234@example.com>: 550 5.1.1 not a mailbox"}}));
+    }
+
+    // A server out of reach fails the delivery at once, one that says nothing after its
+    // time-out; either way with a warning that says why, and as out of reach.
+    void unreachableOrSilentServer_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<qint32>("event");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("refused") << "refused" << 8002 << "Connection Error to: 127.0.0.1: ";
+        QTest::newRow("unknown host")
+            << "unknown host" << 8002 << "Connection Error to: no-such-host.invalid: ";
+        QTest::newRow("no greeting")
+            << "no greeting" << 8005 << "No answer in time from: 127.0.0.1:%1, to the greeting";
+        QTest::newRow("no answer to the data")
+            << "no answer to the data" << 8005
+            << "No answer in time from: 127.0.0.1:%1, to the end of the message data";
+    }
+    void unreachableOrSilentServer() {
+        QFETCH(QString, situation);
+        QFETCH(qint32, event);
+        QFETCH(QString, text);
+        RealTime clock(ShortSecondMs);
+        RealTimer timer(clock);
+        SessionSlot slot(clock);
+        slot.Settings = Settings(QStringLiteral("1"));
+        ScriptedServer smtp;
+        smtp.answer("noop", "250 ok");
+        slot.Settings.SmtpPort = QString::number(smtp.port());
+        if (situation == "refused") {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            slot.Settings.SmtpPort = QString::number(probe.serverPort());
+        } else if (situation == "unknown host") {
+            slot.Settings.SmtpServer = QStringLiteral("no-such-host.invalid");
+        } else if (situation == "no answer to the data") {
+            Play(smtp, "220 ready", Greeted("x@y.org") + Accepted({"anna"}));
+            smtp.expect("data").reply("354 go on").expectMessage();
+        }
+        if (event == 8005)
+            text = text.arg(smtp.port());
+        MemoryEventLog log;
+        QElapsedTimer elapsed;
+        elapsed.start();
+
+        QCOMPARE(SendMessage(slot, {"x@y.org", {"anna"}, false}, Pieces), Delivery::Unreachable);
+        if (event == 8002)
+            QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
+        QVERIFY(!log.entries().isEmpty());
+        QCOMPARE(log.entries().first().id, event);
+        QVERIFY2(log.entries().first().text.startsWith(text),
+                 qPrintable(log.entries().first().text));
+        QVERIFY(log.entries().first().text.size() > text.size() || event == 8005);
+        QCOMPARE(log.entries().size(), 1);
     }
 
     void unusablePortIsAnEngineError_data() {
@@ -187,7 +246,7 @@ private slots:
         slot.Settings = Settings(QStringLiteral("1"));
         slot.Settings.SmtpPort = port;
         MemoryEventLog log;
-        QVERIFY(!SendMessage(slot, {"x@y.org", {"anna"}, false}, Pieces));
+        QCOMPARE(SendMessage(slot, {"x@y.org", {"anna"}, false}, Pieces), Delivery::Unreachable);
         QCOMPARE(log.entries(),
                  (QList<EventLog::Entry>{
                      {EventLog::Error, 9010,

@@ -201,7 +201,10 @@ private slots:
         const qint32 start = clock.now();
         QVERIFY(!WaitReply(slot, protocol, ConnectionOf(slot, protocol).send("CMD"), "+OK"));
         QCOMPARE(clock.now() - start, seconds);
-        QCOMPARE(log.ids(), QList<qint32>{});
+        const Events warning = {
+            {EventLog::Warning, 8005,
+             QStringLiteral("No answer in time from: 127.0.0.1:%1, to CMD").arg(server.port())}};
+        QCOMPARE(log.entries(), warning);
     }
 
     void counterSetBackRestartsTheMeasurement() {
@@ -388,7 +391,8 @@ private slots:
                                      ", This could result from querying a mail server too often.")
                 << QList<QByteArray>{};
             QTest::addRow("%s refused", name)
-                << p << "refused" << warning(8002, "Connection Error to: " + host)
+                << p << "refused"
+                << warning(8002, "Connection Error to: " + host + ": Connection refused")
                 << QList<QByteArray>{};
         }
     }

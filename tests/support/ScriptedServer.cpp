@@ -87,6 +87,10 @@ ScriptedServer& ScriptedServer::close() {
     return add({Step::Close, {}});
 }
 
+ScriptedServer& ScriptedServer::call(std::function<void()> action) {
+    return add({Step::Call, {}, 0, std::move(action)});
+}
+
 bool ScriptedServer::finished() const {
     return !connections_.empty() &&
            connections_.back()->step >=
@@ -194,6 +198,9 @@ void ScriptedServer::play(Connection& c) {
             c.socket->disconnectFromHost();
             ++c.step;
             return;
+        case Step::Call:
+            step.action();
+            break;
         }
         ++c.step;
     }

@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTcpServer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -44,6 +45,8 @@ public:
     ScriptedServer& sendPieces(const QList<QByteArray>& pieces, int pauseMs);
     ScriptedServer& pause(int ms);
     ScriptedServer& close();
+    // Runs action when the scenario gets there (to stop the client at a chosen step).
+    ScriptedServer& call(std::function<void()> action);
     // The steps that follow make the scenario of the next connection; the last scenario
     // serves every later one.
     ScriptedServer& nextConnection();
@@ -66,9 +69,10 @@ public:
 
 private:
     struct Step {
-        enum Kind { Expect, ExpectPrefix, ExpectMessage, Send, Pause, Close } kind;
+        enum Kind { Expect, ExpectPrefix, ExpectMessage, Send, Pause, Close, Call } kind;
         QByteArray bytes;
         int ms = 0;
+        std::function<void()> action = {};
     };
     using Scenario = std::vector<Step>;
     struct Connection {
