@@ -117,7 +117,11 @@ private slots:
         QTest::newRow("high") << "3" << true
                               << QStringList{success + "pop0.example", success + "pop1.example",
                                              success + "pop2.example", finished};
-        QTest::newRow("high, sessions failing") << "3" << false << QStringList{finished};
+        const QString lost = QStringLiteral("2 8000 Lost connection/Timed out to: pop%1.example, "
+                                            "This can be the result of remote server down time "
+                                            "or and invalid username, password or mail settings");
+        QTest::newRow("sessions failing: never a success")
+            << "3" << false << QStringList{lost.arg(0), lost.arg(1), lost.arg(2), finished};
     }
     void sequentialCycleServesEveryAccountInOrder() {
         QFETCH(QString, logMode);
