@@ -116,13 +116,24 @@ qint16 CtrlFrm::currentInterval() const {
     // A quiet look at the file, so that an interval the console shortened counts now,
     // not only after the wait the old one set.
     Configuration latest;
-    if (FileMod::LoadData(latest, setup_.dataFile, FileMod::KeyPolicy::FailSilently))
+    if (FileMod::LoadData(latest, setup_.dataFile, FileMod::KeyPolicy::RequireKey))
         return latest.Settings.CheckInterval;
     return config_.Settings.CheckInterval;
 }
 
+bool CtrlFrm::load(Configuration& config) {
+    const FileMod::FileResult loaded =
+        FileMod::LoadData(config, setup_.dataFile, FileMod::KeyPolicy::RequireKey);
+    if (loaded.failure == FileMod::FileResult::Failure::NoKey)
+        LogEvent(EventLog::Error, 1200,
+                 QStringLiteral("Data File Not setup, Run QVL POP3 Management Console."));
+    else if (!loaded)
+        LogEvent(EventLog::Error, 1090, QStringLiteral("Read Engine Error: ") + loaded.error);
+    return bool(loaded);
+}
+
 bool CtrlFrm::preChecks() {
-    if (!FileMod::LoadData(config_, setup_.dataFile, FileMod::KeyPolicy::ReportAndFail)) {
+    if (!load(config_)) {
         config_.Settings.CheckInterval = 5;
         return false;
     }
@@ -205,7 +216,7 @@ void CtrlFrm::queueSessions() {
 
 void CtrlFrm::SessionTick(int index) {
     Configuration config;
-    if (!FileMod::LoadData(config, setup_.dataFile, FileMod::KeyPolicy::ReportAndFail))
+    if (!load(config))
         return; // the tick repeats a second later
     chkMailTmr2[index]->stop();
     if (!accountAt(config, index)) {

@@ -63,6 +63,8 @@ signals:
 
 private:
     [[nodiscard]] qint16 currentInterval() const;
+    // LoadData, reporting a failure (1200, 1090).
+    [[nodiscard]] bool load(Configuration& config);
     [[nodiscard]] bool preChecks();
     void CheckForNewVersion();
     void runSequential(int index);

@@ -3,6 +3,7 @@
 #include "LocalHttpServer.h"
 #include "MemoryEventLog.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -173,6 +174,7 @@ private slots:
         QTest::addColumn<QList<qint32>>("ids");
         QTest::addColumn<int>("nextQuery");
         QTest::newRow("no data file") << "no file" << QList<qint32>{1200} << 300;
+        QTest::newRow("damaged data file") << "damaged" << QList<qint32>{1090} << 300;
         QTest::newRow("no SMTP server") << "no smtp" << QList<qint32>{8897} << 600;
         QTest::newRow("no local domain") << "no domain" << QList<qint32>{8897} << 600;
         QTest::newRow("no Internet") << "offline" << QList<qint32>{8010} << 600;
@@ -199,10 +201,19 @@ private slots:
             c.Settings.NoMailDays[1] = true;
         if (what != u"no file")
             save(c);
+        if (what == u"damaged")
+            QVERIFY(QFile::resize(dataFile(), QFileInfo(dataFile()).size() - 1));
         make();
         MemoryEventLog log;
         tick();
         QCOMPARE(log.ids(), ids);
+        if (what == u"no file")
+            QCOMPARE(log.entries().at(0).text,
+                     QStringLiteral("Data File Not setup, Run QVL POP3 Management Console."));
+        if (what == u"damaged")
+            QCOMPARE(log.entries().at(0).text,
+                     QStringLiteral("Read Engine Error: Record 2840 is cut short by the end of "
+                                    "the file"));
         QVERIFY(served.servers.isEmpty());
         QCOMPARE(ctrl->NextQueryTime(), nextQuery);
         if (what == u"monday")
