@@ -3,6 +3,7 @@
 #include "Ansi.h"
 #include "MessageBoxes.h"
 #include "ReadRules.h"
+#include "SecondLength.h"
 #include "StringTable.h"
 #include "frmManagement.h"
 #include "frmWaitAni.h"
@@ -15,13 +16,6 @@
 #include <cstdlib>
 
 namespace {
-
-// One tick of tmrReal: HOLLIMERE_SECOND_MS shortens it for tests.
-int secondMs() {
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("HOLLIMERE_SECOND_MS", &ok);
-    return ok && ms > 0 ? ms : 1000;
-}
 
 void letEventsRun() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -67,7 +61,7 @@ frmSMTPSettings::frmSMTPSettings(frmManagement& main) : ConsoleDialog(main, Main
     if (Server_[4]->text().isEmpty())
         Server_[4]->setText(ReadRules::TrimSpaces(qEnvironmentVariable("USERDNSDOMAIN")));
 
-    tmrReal_.setInterval(secondMs());
+    tmrReal_.setInterval(SecondLengthMs());
     connect(&tmrReal_, &QTimer::timeout, this, [this] { ++TickCount_; });
 }
 

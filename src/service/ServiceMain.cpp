@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "EventLog.h"
 #include "FileMod.h"
+#include "SecondLength.h"
 #include "ServiceManager.h"
 #include "SignalWatcher.h"
 
@@ -31,9 +32,7 @@ CtrlFrm::Setup setupFor(const QStringList& arguments, bool queryMode, CtrlFrm::R
     setup.dataFile =
         FileMod::DataFilePath(folder, QFileInfo(arguments.value(0)).completeBaseName());
     setup.programFolder = folder;
-    bool ok = false;
-    const int secondMs = qEnvironmentVariableIntValue("HOLLIMERE_SECOND_MS", &ok);
-    setup.secondMs = ok && secondMs > 0 ? secondMs : 1000;
+    setup.secondMs = SecondLengthMs();
     setup.queryMode = queryMode;
     setup.retrieve = std::move(retrieve);
     return setup;
