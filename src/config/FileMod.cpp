@@ -22,7 +22,8 @@ namespace FileMod {
 
 namespace {
 
-struct LoadError {
+// Why a load or save failed.
+struct Failure {
     QString description;
 };
 
@@ -37,15 +38,15 @@ public:
         if (offset >= bytes_.size())
             return {};
         if (offset + RecordSize > bytes_.size())
-            throw LoadError{
+            throw Failure{
                 QStringLiteral("Record %1 is cut short by the end of the file").arg(record)};
         const auto* p = reinterpret_cast<const unsigned char*>(bytes_.constData() + offset);
         const int length = p[0] | (p[1] << 8);
         if (length > MaxRecordText)
-            throw LoadError{QStringLiteral("Record %1 claims %2 bytes; a record holds at most %3")
-                                .arg(record)
-                                .arg(length)
-                                .arg(MaxRecordText)};
+            throw Failure{QStringLiteral("Record %1 claims %2 bytes; a record holds at most %3")
+                              .arg(record)
+                              .arg(length)
+                              .arg(MaxRecordText)};
         return bytes_.mid(offset + 2, length);
     }
 
@@ -85,14 +86,33 @@ void forEachRecord(const Field<Owner>& field, int offset, Object& owner, Apply&&
         field.member);
 }
 
-class Reader {
+// Why `value` does not fit a record with `room` bytes beside the key; empty when it fits,
+// and then `bytes` holds it.
+QString storeProblem(const QString& value, qsizetype room, QByteArray& bytes) {
+    char32_t bad = 0;
+    const auto ansi = Ansi::ToAnsi(value, &bad);
+    if (!ansi)
+        return QStringLiteral("holds the character %1, which the data file cannot store")
+            .arg(Ansi::CodePointName(bad));
+    if (ansi->contains('\0'))
+        return QStringLiteral("holds a NUL character, which the data file cannot store");
+    if (ansi->size() > room)
+        return QStringLiteral("is %1 characters long; at most %2 fit in the data file")
+            .arg(ansi->size())
+            .arg(room);
+    bytes = *ansi;
+    return {};
+}
+
+// The records of one file, scrambled with its key.
+class Records {
 public:
-    Reader(const RecordImage& image, QByteArray key) : image_(image), key_(std::move(key)) {}
+    Records(RecordImage& image, QByteArray key) : image_(image), key_(std::move(key)) {}
 
     QString text(int record) const {
         const auto plain = SecurityMod::Unscramble(image_.raw(record), key_);
         if (!plain)
-            throw LoadError{QStringLiteral("Record %1 is damaged").arg(record)};
+            throw Failure{QStringLiteral("Record %1 is damaged").arg(record)};
         return Ansi::FromAnsi(*plain);
     }
 
@@ -102,37 +122,69 @@ public:
         });
     }
 
+    // Reads the first field, which names the entry, and the others only when it is not
+    // blank; true when it is not.
+    template <class Owner, std::size_t N>
+    bool readNamed(const Field<Owner> (&fields)[N], int offset, Owner& into) const {
+        read(fields[0], offset, into);
+        if (ReadRules::TrimSpaces(into.*std::get<QString Owner::*>(fields[0].member)).isEmpty())
+            return false;
+        for (const auto& field : std::span(fields).subspan(1))
+            read(field, offset, into);
+        return true;
+    }
+
+    // owner names whose value it is in a refusal: "account \"Sales\"", "the settings".
+    template <class Owner>
+    void write(const Field<Owner>& field, int offset, const Owner& from, const QString& owner) {
+        forEachRecord(field, offset, from, [&](int record, const auto& value) {
+            using T = std::remove_cvref_t<decltype(value)>;
+            QString text;
+            if constexpr (std::is_same_v<T, QString>)
+                text = value;
+            else if constexpr (std::is_same_v<T, bool>)
+                text = value ? QStringLiteral("1") : QStringLiteral("0");
+            else
+                text = QString::number(value);
+            QByteArray bytes;
+            if (const QString problem = storeProblem(text, MaxRecordText - key_.size(), bytes);
+                !problem.isEmpty())
+                throw Failure{QStringLiteral("%1 of %2 ").arg(QLatin1String(field.name), owner) +
+                              problem};
+            image_.put(record, SecurityMod::Scramble(bytes, key_));
+        });
+    }
+
 private:
     template <class T, class Owner> T convert(const Field<Owner>& field, int record) const {
         QString t = text(record);
-        const bool blank = field.rule == ReadRule::DefaultIfEmpty
-                               ? t.isEmpty()
-                               : ReadRules::TrimSpaces(t).isEmpty();
-        if (blank && field.rule != ReadRule::AsStored && field.rule != ReadRule::Flag)
+        if (*field.fallback &&
+            (field.rule == ReadRule::DefaultIfEmpty ? t.isEmpty()
+                                                    : ReadRules::TrimSpaces(t).isEmpty()))
             t = QString::fromLatin1(field.fallback);
+        const auto refuse = [&](const char* why) {
+            return Failure{QStringLiteral("Record %1 (%2) holds \"%3\", %4")
+                               .arg(QString::number(record), QLatin1String(field.name), t,
+                                    QLatin1String(why))};
+        };
         if constexpr (std::is_same_v<T, QString>) {
             return t;
         } else if constexpr (std::is_same_v<T, bool>) {
-            if (field.rule == ReadRule::NonZero)
-                return ReadRules::LeadingNumber(t) != 0.0;
-            if (field.rule == ReadRule::Flag)
-                return ReadRules::FlagText(t);
-            if (const auto b = ReadRules::BooleanText(t))
-                return *b;
-            throw LoadError{QStringLiteral("Record %1 (%2) holds \"%3\", which is not a Boolean")
-                                .arg(record)
-                                .arg(QLatin1String(field.name), t)};
+            const auto b = field.rule == ReadRule::NonZero ? ReadRules::LeadingNumber(t) != 0.0
+                           : field.rule == ReadRule::Flag  ? ReadRules::FlagText(t)
+                                                           : ReadRules::BooleanText(t);
+            if (!b)
+                throw refuse("which is not a Boolean");
+            return *b;
         } else {
             const double minutes = std::floor(ReadRules::LeadingNumber(t));
             if (!(minutes >= -32768.0 && minutes <= 32767.0))
-                throw LoadError{QStringLiteral("Record %1 (%2) holds \"%3\", outside -32768..32767")
-                                    .arg(record)
-                                    .arg(QLatin1String(field.name), t)};
+                throw refuse("outside -32768..32767");
             return static_cast<qint16>(minutes);
         }
     }
 
-    const RecordImage& image_;
+    RecordImage& image_;
     QByteArray key_;
 };
 
@@ -144,32 +196,6 @@ QString makeFileKey() {
     for (int i = 0; i < KeyLength; ++i)
         key += letters.at(QRandomGenerator::system()->bounded(letters.size()));
     return key;
-}
-
-void readRecords(Configuration& cfg, const Reader& in) {
-    int n = 0;
-    for (int c = 0; c < StoredAccounts; ++c) {
-        AccountRecord& a = cfg.Accounts[n];
-        in.read(AccountFields[0], c * AccountStep, a);
-        if (ReadRules::TrimSpaces(a.AccountName).isEmpty())
-            continue;
-        for (const auto& field : std::span(AccountFields).subspan(1))
-            in.read(field, c * AccountStep, a);
-        ++n;
-    }
-    cfg.Accounts[n] = AccountRecord();
-    for (const auto& field : SettingFields)
-        in.read(field, 0, cfg.Settings);
-    for (int i = 0; i < MachineCount; ++i) {
-        ArrayMachine& m = cfg.Machines[i];
-        in.read(MachineFields[0], i * MachineStep, m);
-        if (!ReadRules::TrimSpaces(m.MachineName).isEmpty()) {
-            for (const auto& field : std::span(MachineFields).subspan(1))
-                in.read(field, i * MachineStep, m);
-        }
-        for (const auto& field : LaterMachineFields)
-            in.read(field, i * MachineStep, m);
-    }
 }
 
 // Writes `bytes` to a new file beside `path` and renames it over `path`, so that a
@@ -201,20 +227,34 @@ FileResult writeAtomically(const QString& path, const QByteArray& bytes) {
     return {};
 }
 
+void readRecords(Configuration& cfg, const Records& in) {
+    int n = 0;
+    for (int c = 0; c < StoredAccounts; ++c)
+        n += in.readNamed(AccountFields, c * AccountStep, cfg.Accounts[n]);
+    cfg.Accounts[n] = AccountRecord(); // a blank name read last
+    for (const auto& field : SettingFields)
+        in.read(field, 0, cfg.Settings);
+    for (int i = 0; i < MachineCount; ++i) {
+        in.readNamed(MachineFields, i * MachineStep, cfg.Machines[i]);
+        for (const auto& field : LaterMachineFields)
+            in.read(field, i * MachineStep, cfg.Machines[i]);
+    }
+}
+
 FileResult loadFile(Configuration& config, const QString& path, KeyPolicy policy) {
     QFile file(path);
     RecordImage image;
     if (file.exists()) {
         if (!file.open(QIODevice::ReadOnly))
-            throw LoadError{QStringLiteral("Cannot open %1: %2").arg(path, file.errorString())};
+            throw Failure{QStringLiteral("Cannot open %1: %2").arg(path, file.errorString())};
         QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
-            throw LoadError{QStringLiteral("Cannot read %1: %2").arg(path, file.errorString())};
+            throw Failure{QStringLiteral("Cannot read %1: %2").arg(path, file.errorString())};
         image = RecordImage(std::move(bytes));
     }
 
     const QByteArray fixedKey(SecurityMod::FixedKey);
-    QString fileKey = Reader(image, fixedKey).text(KeyRecord);
+    QString fileKey = Records(image, fixedKey).text(KeyRecord);
     if (ReadRules::TrimSpaces(fileKey).isEmpty()) {
         if (policy == KeyPolicy::RequireKey)
             return {FileResult::Failure::NoKey,
@@ -222,79 +262,27 @@ FileResult loadFile(Configuration& config, const QString& path, KeyPolicy policy
         fileKey = makeFileKey();
         image.put(KeyRecord, SecurityMod::Scramble(fileKey.toLatin1(), fixedKey));
         if (FileResult saved = writeAtomically(path, image.bytes()); !saved)
-            throw LoadError{saved.error};
+            throw Failure{saved.error};
     }
 
     Configuration loaded;
     loaded.Settings.FileKey = fileKey;
     // Any key read from a file decodes to Windows-1252 again without loss.
-    readRecords(loaded, Reader(image, *Ansi::ToAnsi(fileKey)));
+    readRecords(loaded, Records(image, *Ansi::ToAnsi(fileKey)));
     config = std::move(loaded);
     return {};
 }
-
-// Why `value` does not fit a record with `room` bytes beside the key; empty when it fits,
-// and then `bytes` holds it.
-QString storeProblem(const QString& value, qsizetype room, QByteArray& bytes) {
-    char32_t bad = 0;
-    const auto ansi = Ansi::ToAnsi(value, &bad);
-    if (!ansi)
-        return QStringLiteral("holds the character %1, which the data file cannot store")
-            .arg(Ansi::CodePointName(bad));
-    if (ansi->contains('\0'))
-        return QStringLiteral("holds a NUL character, which the data file cannot store");
-    if (ansi->size() > room)
-        return QStringLiteral("is %1 characters long; at most %2 fit in the data file")
-            .arg(ansi->size())
-            .arg(room);
-    bytes = *ansi;
-    return {};
-}
-
-struct SaveError {
-    QString description;
-};
-
-class Writer {
-public:
-    Writer(RecordImage& image, QByteArray key) : image_(image), key_(std::move(key)) {}
-
-    // owner names whose value it is in a refusal: "account \"Sales\"", "the settings".
-    template <class Owner>
-    void write(const Field<Owner>& field, int offset, const Owner& from, const QString& owner) {
-        forEachRecord(field, offset, from, [&](int record, const auto& value) {
-            using T = std::remove_cvref_t<decltype(value)>;
-            QString text;
-            if constexpr (std::is_same_v<T, QString>)
-                text = value;
-            else if constexpr (std::is_same_v<T, bool>)
-                text = value ? QStringLiteral("1") : QStringLiteral("0");
-            else
-                text = QString::number(value);
-            QByteArray bytes;
-            if (const QString problem = storeProblem(text, MaxRecordText - key_.size(), bytes);
-                !problem.isEmpty())
-                throw SaveError{QStringLiteral("%1 of %2 ").arg(QLatin1String(field.name), owner) +
-                                problem};
-            image_.put(record, SecurityMod::Scramble(bytes, key_));
-        });
-    }
-
-private:
-    RecordImage& image_;
-    QByteArray key_;
-};
 
 RecordImage buildImage(const Configuration& config) {
     const ConfigSettings& s = config.Settings;
     const auto key = Ansi::ToAnsi(s.FileKey);
     if (!key || ReadRules::TrimSpaces(s.FileKey).isEmpty() ||
         key->size() + qsizetype(sizeof SecurityMod::FixedKey - 1) > MaxRecordText)
-        throw SaveError{QStringLiteral("The configuration has no usable file key")};
+        throw Failure{QStringLiteral("The configuration has no usable file key")};
 
     RecordImage image;
     image.put(KeyRecord, SecurityMod::Scramble(*key, QByteArray(SecurityMod::FixedKey)));
-    Writer out(image, *key);
+    Records out(image, *key);
     for (int c = 0; c < StoredAccounts; ++c) {
         AccountRecord a = config.Accounts[c];
         if (a.AccountName.isEmpty() || a.MailServer.isEmpty() || a.UserName.isEmpty() ||
@@ -331,8 +319,8 @@ std::optional<FileStamp> StampOf(const QString& path) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
-    return FileStamp{st.st_dev, st.st_ino, st.st_size,
-                     qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    return FileStamp{qint64(st.st_dev), qint64(st.st_ino), st.st_size, st.st_mtim.tv_sec,
+                     st.st_mtim.tv_nsec};
 }
 
 QString DataFilePath(const QString& folder, const QString& baseName) {
@@ -342,7 +330,7 @@ QString DataFilePath(const QString& folder, const QString& baseName) {
 FileResult LoadData(Configuration& config, const QString& path, KeyPolicy policy) {
     try {
         return loadFile(config, path, policy);
-    } catch (const LoadError& e) {
+    } catch (const Failure& e) {
         return {FileResult::Failure::Error, e.description};
     }
 }
@@ -350,7 +338,7 @@ FileResult LoadData(Configuration& config, const QString& path, KeyPolicy policy
 FileResult SaveData(const Configuration& config, const QString& path) {
     try {
         return writeAtomically(path, buildImage(config).bytes());
-    } catch (const SaveError& e) {
+    } catch (const Failure& e) {
         return {FileResult::Failure::Error, e.description};
     }
 }

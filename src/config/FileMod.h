@@ -30,16 +30,9 @@ struct FileResult {
     explicit operator bool() const { return failure == Failure::None; }
 };
 
-// What tells one version of the file from another without reading it.
-struct FileStamp {
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = 0;
-    qint64 modifiedNs = 0;
-
-    bool operator==(const FileStamp&) const = default;
-};
-// nullopt when the file cannot be looked at.
+// What tells one version of the file from another without reading it: device, inode,
+// size and modification time (seconds, nanoseconds); nullopt when there is no file.
+using FileStamp = std::array<qint64, 5>;
 [[nodiscard]] std::optional<FileStamp> StampOf(const QString& path);
 
 // Why a value typed into the console cannot go into the data file (no Windows-1252 byte,

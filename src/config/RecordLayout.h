@@ -9,17 +9,16 @@
 
 namespace FileMod {
 
-// How a load reads a record's text. "Blank" is empty or spaces only.
+// How a load reads a record's text. A blank text (empty or spaces only) takes the default
+// where there is one, except under DefaultIfEmpty, where only the empty text does.
 enum class ReadRule {
     AsStored,
     DefaultIfBlank,
-    DefaultIfEmpty, // only the exactly empty text takes the default
-    Boolean,        // blank takes the default; then True, False or a number (non-zero is
-                    // True); any other text fails the load
-    NonZero,        // blank takes the default; True when its leading number is not 0
-    Flag,           // False when blank or "0", True otherwise
-    Minutes,        // blank takes the default; the leading number rounded down, which
-                    // must fit 16 bits or the load fails
+    DefaultIfEmpty,
+    Boolean, // True, False or a number (non-zero is True); other text fails the load
+    NonZero, // True when the leading number is not 0
+    Flag,    // False when blank or "0", True otherwise
+    Minutes, // the leading number rounded down; outside 16 bits fails the load
 };
 
 // The model's field a record fills. An array fills one record per element, in a row.

@@ -15,10 +15,6 @@ qint32 seconds(const QString& text) {
 
 } // namespace
 
-bool ServiceSettings::smtpDefined() const {
-    return !smtpServer.isEmpty() && !smtpPortText.isEmpty() && !localDomain.isEmpty();
-}
-
 ServiceSettings ReadServiceSettings(const ConfigSettings& stored) {
     ServiceSettings s;
     s.popTimeout = seconds(stored.PopTimeout);

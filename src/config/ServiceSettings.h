@@ -25,9 +25,6 @@ struct ServiceSettings {
     bool internetCheck = true; // check the connection before each cycle
     LogLevel logLevel = LogLevel::Medium;
     std::array<bool, 7> noMailDays{}; // Sunday..Saturday
-
-    // Server, port and local domain are all given (the port may still be unusable).
-    [[nodiscard]] bool smtpDefined() const;
 };
 
 [[nodiscard]] ServiceSettings ReadServiceSettings(const ConfigSettings& stored);

@@ -48,11 +48,10 @@ void CtrlFrm::Stop() {
 }
 
 void CtrlFrm::checkStopped() {
-    const bool sequentialIdle = !sequential_ || !sequential_->busy();
-    bool sessionsIdle = true;
+    bool idle = !sequential_ || !sequential_->busy();
     for (const auto& [index, worker] : sessions_)
-        sessionsIdle = sessionsIdle && !worker->busy();
-    if (stopping_ && sequentialIdle && sessionsIdle)
+        idle = idle && !worker->busy();
+    if (stopping_ && idle)
         emit stopped();
 }
 
@@ -62,17 +61,14 @@ bool CtrlFrm::accountAt(const Configuration& config, int index) const {
 }
 
 template <class Step> void CtrlFrm::guarded(Step&& step) {
-    int number = 0;
     try {
         step();
-        return;
-    } catch (const std::bad_alloc&) {
-        number = 7; // out of memory
-    } catch (const std::exception&) {
-        number = 5;
+    } catch (const std::exception& e) { // 7: out of memory, 5: anything else
+        LogEvent(EventLog::Error, 5000,
+                 QStringLiteral("ChkMail Error Number: %1")
+                     .arg(dynamic_cast<const std::bad_alloc*>(&e) ? 7 : 5));
+        reschedule();
     }
-    LogEvent(EventLog::Error, 5000, QStringLiteral("ChkMail Error Number: %1").arg(number));
-    reschedule();
 }
 
 void CtrlFrm::MailCycle() {
@@ -156,7 +152,8 @@ void CtrlFrm::CheckForNewVersion() {
 }
 
 void CtrlFrm::serveAccounts() {
-    if (!settings_.smtpDefined()) {
+    if (settings_.smtpServer.isEmpty() || settings_.smtpPortText.isEmpty() ||
+        settings_.localDomain.isEmpty()) {
         LogEvent(EventLog::Error, 8897,
                  QStringLiteral("No SMTP Server defined.  Run QVL POP3 Management Console"));
         return reschedule();
@@ -200,9 +197,12 @@ void CtrlFrm::runSequential(int index) {
         });
     }
     sequentialIndex_ = index;
-    const AccountRecord account = config_.Accounts[index];
-    const Retrieve retrieve = setup_.retrieve;
-    (void)sequential_->run(config_.Settings, [retrieve, account](SessionSlot& slot) {
+    serve(*sequential_, config_.Settings, config_.Accounts[index]);
+}
+
+void CtrlFrm::serve(SlotWorker& worker, const ConfigSettings& settings,
+                    const AccountRecord& account) {
+    (void)worker.run(settings, [retrieve = setup_.retrieve, account](SessionSlot& slot) {
         return retrieve(slot, account);
     });
 }
@@ -243,9 +243,7 @@ void CtrlFrm::SessionTick(int index) {
             logSuccess(level, account);
         endSession(index);
     });
-    const Retrieve retrieve = setup_.retrieve;
-    (void)worker->run(config.Settings,
-                      [retrieve, account](SessionSlot& slot) { return retrieve(slot, account); });
+    serve(*worker, config.Settings, account);
 }
 
 void CtrlFrm::endSession(int index) {

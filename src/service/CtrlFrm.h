@@ -74,6 +74,8 @@ private:
     void CheckForNewVersion();
     void serveAccounts();
     void runSequential(int index);
+    // Starts the account's session on the worker.
+    void serve(SlotWorker& worker, const ConfigSettings& settings, const AccountRecord& account);
     void queueSessions();
     void SessionTick(int index);
     void endSession(int index);
