@@ -6,6 +6,7 @@
 #include "ConfigModel.h"
 
 #include <QString>
+#include <optional>
 
 namespace FileMod {
 
@@ -17,17 +18,22 @@ inline constexpr int MaxValueLength = MaxRecordText - KeyLength;
 
 // What a load does when the file has no usable key.
 enum class KeyPolicy {
-    MakeNewKey,    // the console: make a new key and store it
-    ReportAndFail, // the service: event 1200, and fail
-    FailSilently   // a look that must not fill the log: fail without a word
+    MakeNewKey, // the console: make a new key and store it
+    RequireKey  // the service: fail, and leave the file alone
 };
 
 struct FileResult {
-    bool ok = false;
+    enum class Failure { None, NoKey, Error };
+    Failure failure = Failure::None;
     QString error; // why it failed, naming the file or the value
 
-    explicit operator bool() const { return ok; }
+    explicit operator bool() const { return failure == Failure::None; }
 };
+
+// What tells one version of the file from another without reading it: device, inode,
+// size and modification time (seconds, nanoseconds); nullopt when there is no file.
+using FileStamp = std::array<qint64, 5>;
+[[nodiscard]] std::optional<FileStamp> StampOf(const QString& path);
 
 // Why a value typed into the console cannot go into the data file (no Windows-1252 byte,
 // a control character, longer than MaxValueLength), as words that follow the field's
@@ -38,9 +44,9 @@ struct FileResult {
 [[nodiscard]] QString DataFilePath(const QString& folder,
                                    const QString& baseName = QStringLiteral("HOLLISVC"));
 
-// Reads the whole file. The model is replaced only when the load succeeds.
-// Under ReportAndFail every failure is also written to the event log (1200, 1090).
-// Only MakeNewKey ever creates or changes the file.
+// Reads the whole file. The model is replaced only when the load succeeds. Only
+// MakeNewKey ever creates or changes the file; under RequireKey a file without a key
+// fails with Failure::NoKey.
 [[nodiscard]] FileResult LoadData(Configuration& config, const QString& path, KeyPolicy policy);
 
 // Rewrites the whole file from the model. Every value is checked first; the new file

@@ -54,4 +54,12 @@ bool FlagText(const QString& text) {
     return !t.isEmpty() && t != u"0";
 }
 
+std::optional<quint16> PortNumber(const QString& text) {
+    bool ok = false;
+    const uint port = text.toUInt(&ok);
+    if (!ok || port == 0 || port > 65535)
+        return std::nullopt;
+    return static_cast<quint16>(port);
+}
+
 } // namespace ReadRules

@@ -21,4 +21,7 @@ namespace ReadRules {
 // A stored flag: False when blank or "0", True for anything else.
 [[nodiscard]] bool FlagText(const QString& text);
 
+// A port number from 1 to 65535 as the whole of text; nullopt for anything else.
+[[nodiscard]] std::optional<quint16> PortNumber(const QString& text);
+
 } // namespace ReadRules

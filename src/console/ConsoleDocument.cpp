@@ -38,7 +38,7 @@ bool ConsoleDocument::changedOnDisk() {
 }
 
 FileMod::FileResult ConsoleDocument::loadInto(Configuration& config) const {
-    FileMod::FileResult loaded = FileMod::LoadData(config, path_, FileMod::KeyPolicy::FailSilently);
+    FileMod::FileResult loaded = FileMod::LoadData(config, path_, FileMod::KeyPolicy::RequireKey);
     if (loaded || !QFileInfo::exists(path_))
         return loaded ? loaded : FileMod::LoadData(config, path_, FileMod::KeyPolicy::MakeNewKey);
     // A file without a key gets one on loading, which rewrites it: try that on a copy
@@ -50,7 +50,7 @@ FileMod::FileResult ConsoleDocument::loadInto(Configuration& config) const {
     Configuration trial;
     if (FileMod::FileResult tried = FileMod::LoadData(trial, copy, FileMod::KeyPolicy::MakeNewKey);
         !tried)
-        return {false, tried.error.replace(copy, path_)};
+        return {FileMod::FileResult::Failure::Error, tried.error.replace(copy, path_)};
     return FileMod::LoadData(config, path_, FileMod::KeyPolicy::MakeNewKey);
 }
 

@@ -1,16 +1,11 @@
 #include "SmtpProbe.h"
 
 #include "Ansi.h"
+#include "SecondLength.h"
 
 namespace {
 
 constexpr int SilentSeconds = 10;
-
-int secondMs() {
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("HOLLIMERE_SECOND_MS", &ok);
-    return ok && ms > 0 ? ms : 1000;
-}
 
 } // namespace
 
@@ -44,7 +39,7 @@ void SmtpProbe::start(const QString& host, quint16 port, const QString& heloName
     step_ = Step::Greeting;
     heloName_ = heloName;
     running_ = true;
-    silence_.start(SilentSeconds * secondMs());
+    silence_.start(SilentSeconds * SecondLengthMs());
     socket_.connectToHost(host, port);
 }
 

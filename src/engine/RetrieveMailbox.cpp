@@ -222,6 +222,7 @@ bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
         return false;
     MailConnection& pop = slot.POP;
     int delivered = 0;
+    bool deleted = false; // a "dele" went out, which only "quit" commits
     // Ends the session: "quit" commits the deletions, even on the way out of a stop. A
     // failed POP3 session gets the failure report instead; with the SMTP server out of
     // reach it ends as usual, but not as a success.
@@ -234,7 +235,10 @@ bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
             return false;
         }
         if (pop.connected()) {
-            const SessionSlot::Wrapup wrapup(slot);
+            // After a stop the answer is awaited only when there are deletions to commit.
+            std::optional<SessionSlot::Wrapup> wrapup;
+            if (deleted)
+                wrapup.emplace(slot);
             slot.FlushPOP();
             (void)slot.POPCommand("quit", "+OK");
         }
@@ -291,6 +295,7 @@ bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
             std::optional<Ticket> dele;
             if (!record.KeepMailOnHost && !(dele = pop.send("dele " + QByteArray::number(n))))
                 return end(Ending::POPFailed);
+            deleted = deleted || dele.has_value();
             // The next message's commands go out with the noop and "dele"; the reply to
             // "dele" still comes first, and a failure leaves the rest unread.
             if (pop.Pipelining && n < last && !slot.StopRequested())

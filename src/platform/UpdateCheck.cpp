@@ -3,6 +3,7 @@
 #include "WebRoutines.h"
 
 #include <QFile>
+#include <QTimer>
 
 namespace UpdateCheck {
 
@@ -29,20 +30,28 @@ QString DownloadPageUrl() {
     return ServerBase() + QStringLiteral("/software/QVL_POP3/download.htm");
 }
 
-std::optional<QString> FetchVersionText(const QString& localCopy) {
+void FetchVersionText(const QString& localCopy, QObject* context,
+                      std::function<void(std::optional<QString>)> done) {
     const QUrl url = VersionFileUrl();
-    if (url.isEmpty())
-        return std::nullopt;
+    if (url.isEmpty()) {
+        QTimer::singleShot(0, context, [done = std::move(done)] { done(std::nullopt); });
+        return;
+    }
     QFile::remove(localCopy);
-    if (!WebRoutines::DownloadFile(url, localCopy))
-        return std::nullopt;
-    QFile file(localCopy);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QString text = QString::fromLatin1(file.readAll());
-    if (text.trimmed().isEmpty())
-        return std::nullopt;
-    return text;
+    WebRoutines::StartDownload(url, localCopy, context, [localCopy, done](bool fetched) {
+        QFile file(localCopy);
+        if (!fetched || !file.open(QIODevice::ReadOnly))
+            return done(std::nullopt);
+        const QString text = QString::fromLatin1(file.readAll());
+        done(text.trimmed().isEmpty() ? std::nullopt : std::optional(text));
+    });
+}
+
+std::optional<QString> FetchVersionText(const QString& localCopy) {
+    return WebRoutines::Await<std::optional<QString>>(
+        [&](QObject* context, std::function<void(std::optional<QString>)> done) {
+            FetchVersionText(localCopy, context, std::move(done));
+        });
 }
 
 std::optional<Version> ReadVersion(const QString& text) {

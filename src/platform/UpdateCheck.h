@@ -2,9 +2,11 @@
 
 // The maker's version file: where it is, fetching it, and whether it names a newer version.
 
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 namespace UpdateCheck {
@@ -21,8 +23,12 @@ inline constexpr int ProgramMinor = HOLLIMERE_VERSION_MINOR;
 [[nodiscard]] QUrl VersionFileUrl();
 [[nodiscard]] QString DownloadPageUrl();
 
-// Replaces `localCopy` with a fresh download of the version file and returns its text;
-// nullopt when the check is off, the download fails or the file is blank.
+// Replaces `localCopy` with a fresh download of the version file and answers with its
+// text; nullopt when the check is off, the download fails or the file is blank. As
+// WebRoutines::StartDownload, through `done` unless `context` goes first.
+void FetchVersionText(const QString& localCopy, QObject* context,
+                      std::function<void(std::optional<QString>)> done);
+// The same, waited for.
 [[nodiscard]] std::optional<QString> FetchVersionText(const QString& localCopy);
 
 // The first two "."-separated parts as numbers; nullopt for text that is not a version

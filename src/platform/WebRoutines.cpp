@@ -1,59 +1,91 @@
 #include "WebRoutines.h"
 
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSaveFile>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <memory>
+
 namespace WebRoutines {
+
+namespace {
+
+// One connection attempt; answers once, then goes.
+class Probe : public QObject {
+public:
+    Probe(QObject* context, std::function<void(bool)> done)
+        : QObject(context), done_(std::move(done)) {}
+
+    void start(const QUrl& url, int timeoutMs) {
+        connect(&socket_, &QTcpSocket::connected, this, [this] { answer(true); });
+        connect(&socket_, &QTcpSocket::errorOccurred, this, [this] { answer(false); });
+        const bool valid = url.isValid() && !url.host().isEmpty();
+        QTimer::singleShot(valid ? timeoutMs : 0, this, [this] { answer(false); });
+        if (valid)
+            socket_.connectToHost(url.host(),
+                                  quint16(url.port(url.scheme() == u"https" ? 443 : 80)));
+    }
+
+private:
+    void answer(bool connected) {
+        if (!done_)
+            return;
+        const auto done = std::exchange(done_, nullptr);
+        socket_.abort();
+        deleteLater();
+        done(connected);
+    }
+
+    QTcpSocket socket_;
+    std::function<void(bool)> done_;
+};
+
+} // namespace
 
 QUrl ProbeUrl() {
     return QUrl(
         qEnvironmentVariable("HOLLIMERE_PROBE_URL", QStringLiteral("https://www.debian.org/")));
 }
 
-bool InternetConnected(int timeoutMs) {
-    const QUrl url = ProbeUrl();
-    if (!url.isValid() || url.host().isEmpty())
-        return false;
-    QTcpSocket socket;
-    socket.connectToHost(url.host(),
-                         static_cast<quint16>(url.port(url.scheme() == u"https" ? 443 : 80)));
-    const bool connected = socket.waitForConnected(timeoutMs);
-    socket.abort();
-    return connected;
+void ProbeInternet(QObject* context, std::function<void(bool)> done, int timeoutMs) {
+    (new Probe(context, std::move(done)))->start(ProbeUrl(), timeoutMs);
+}
+
+void StartDownload(const QUrl& url, const QString& path, QObject* context,
+                   std::function<void(bool)> done, int timeoutMs) {
+    auto* manager = new QNetworkAccessManager(context);
+    manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkRequest request(url);
+    request.setTransferTimeout(timeoutMs);
+    QNetworkReply* reply = manager->get(request);
+    QTimer::singleShot(timeoutMs, reply, [reply] { reply->abort(); });
+
+    // The whole answer is written to a file beside `path` and renamed over it at the end.
+    auto file = std::make_shared<QSaveFile>(path);
+    auto ok = std::make_shared<bool>(file->open(QIODevice::WriteOnly));
+    QObject::connect(reply, &QNetworkReply::readyRead, manager, [reply, file, ok] {
+        if (*ok)
+            *ok = file->write(reply->readAll()) >= 0;
+    });
+    QObject::connect(reply, &QNetworkReply::finished, context, [=] {
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        bool whole =
+            *ok && reply->error() == QNetworkReply::NoError && status >= 200 && status < 300;
+        if (whole)
+            whole = file->write(reply->readAll()) >= 0 && file->commit();
+        else
+            file->cancelWriting();
+        manager->deleteLater();
+        done(whole);
+    });
 }
 
 bool DownloadFile(const QUrl& url, const QString& path, int timeoutMs) {
-    QNetworkAccessManager manager;
-    manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkRequest request(url);
-    request.setTransferTimeout(timeoutMs);
-    QNetworkReply* reply = manager.get(request);
-
-    // The whole answer is written to a file beside `path` and renamed over it at the end.
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        if (ok)
-            ok = file.write(reply->readAll()) >= 0;
+    return Await<bool>([&](QObject* context, std::function<void(bool)> done) {
+        StartDownload(url, path, context, std::move(done), timeoutMs);
     });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, [reply] { reply->abort(); });
-    if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    ok = ok && reply->error() == QNetworkReply::NoError && status >= 200 && status < 300;
-    if (ok)
-        ok = file.write(reply->readAll()) >= 0 && file.commit();
-    else
-        file.cancelWriting();
-    reply->deleteLater();
-    return ok;
 }
 
 } // namespace WebRoutines

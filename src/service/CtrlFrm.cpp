@@ -1,7 +1,6 @@
 #include "CtrlFrm.h"
 
 #include "EventLog.h"
-#include "FileMod.h"
 #include "ReadRules.h"
 #include "UpdateCheck.h"
 #include "WebRoutines.h"
@@ -11,18 +10,6 @@
 
 #include <cstdlib>
 #include <new>
-
-namespace {
-
-bool isTrueText(const QString& text) {
-    return ReadRules::BooleanText(text).value_or(false);
-}
-
-double logLevel(const ConfigSettings& settings) {
-    return ReadRules::LeadingNumber(settings.LogMode);
-}
-
-} // namespace
 
 CtrlFrm::CtrlFrm(Setup setup, QObject* parent)
     : QObject(parent), setup_(std::move(setup)), clock_(setup_.secondMs), RealTimer_(clock_) {
@@ -49,6 +36,8 @@ void CtrlFrm::Continue() {
 void CtrlFrm::Stop() {
     stopping_ = true;
     ChkMailTmr.stop();
+    const QObjectList calls = webCalls_.children();
+    qDeleteAll(calls); // their answers never come
     for (auto& [index, timer] : chkMailTmr2)
         timer->stop();
     if (sequential_)
@@ -59,17 +48,27 @@ void CtrlFrm::Stop() {
 }
 
 void CtrlFrm::checkStopped() {
-    const bool sequentialIdle = !sequential_ || !sequential_->busy();
-    bool sessionsIdle = true;
+    bool idle = !sequential_ || !sequential_->busy();
     for (const auto& [index, worker] : sessions_)
-        sessionsIdle = sessionsIdle && !worker->busy();
-    if (stopping_ && sequentialIdle && sessionsIdle)
+        idle = idle && !worker->busy();
+    if (stopping_ && idle)
         emit stopped();
 }
 
 bool CtrlFrm::accountAt(const Configuration& config, int index) const {
     return index < AccountSlots &&
            !ReadRules::TrimSpaces(config.Accounts[index].AccountName).isEmpty();
+}
+
+template <class Step> void CtrlFrm::guarded(Step&& step) {
+    try {
+        step();
+    } catch (const std::exception& e) { // 7: out of memory, 5: anything else
+        LogEvent(EventLog::Error, 5000,
+                 QStringLiteral("ChkMail Error Number: %1")
+                     .arg(dynamic_cast<const std::bad_alloc*>(&e) ? 7 : 5));
+        reschedule();
+    }
 }
 
 void CtrlFrm::MailCycle() {
@@ -86,84 +85,99 @@ void CtrlFrm::MailCycle() {
     }
 
     cycleRunning_ = true;
-    try {
-        if (!preChecks()) {
-            reschedule();
-            return;
+    guarded([this] {
+        if (!load(config_)) {
+            config_.Settings.CheckInterval = 5;
+            return reschedule();
         }
-        if (isTrueText(config_.Settings.MultitaskMode) && !setup_.queryMode) {
-            queueSessions();
-            LogEvent(
-                EventLog::Success, 1001,
-                QStringLiteral("All POP servers were cued for message retrieval and delivery"));
-            reschedule();
-            return;
-        }
-        runSequential(0);
-    } catch (const std::bad_alloc&) {
-        cycleError(7); // out of memory
-    } catch (const std::exception&) {
-        cycleError(5);
-    }
+        settings_ = ReadServiceSettings(config_.Settings);
+        if (!settings_.internetCheck)
+            return CheckForNewVersion();
+        WebRoutines::ProbeInternet(&webCalls_, [this](bool connected) {
+            guarded([this, connected] {
+                if (connected)
+                    return CheckForNewVersion();
+                LogEvent(EventLog::Error, 8010,
+                         QStringLiteral("Internet Connection was not detected, retrying at next "
+                                        "mail retrieval cycle.  Note: Be sure you have 'Work "
+                                        "Offline' unchecked in Internet Explorer"));
+                reschedule();
+            });
+        });
+    });
 }
 
-void CtrlFrm::cycleError(int number) {
-    LogEvent(EventLog::Error, 5000, QStringLiteral("ChkMail Error Number: %1").arg(number));
-    reschedule();
+qint16 CtrlFrm::currentInterval() {
+    // A look at the file when it has changed, so that an interval the console shortened
+    // counts now, not only after the wait the old one set.
+    if (const auto stamp = FileMod::StampOf(setup_.dataFile); stamp != seenStamp_) {
+        seenStamp_ = stamp;
+        Configuration latest;
+        seenInterval_.reset();
+        if (FileMod::LoadData(latest, setup_.dataFile, FileMod::KeyPolicy::RequireKey))
+            seenInterval_ = latest.Settings.CheckInterval;
+    }
+    return seenInterval_.value_or(config_.Settings.CheckInterval);
 }
 
-qint16 CtrlFrm::currentInterval() const {
-    // A quiet look at the file, so that an interval the console shortened counts now,
-    // not only after the wait the old one set.
-    Configuration latest;
-    if (FileMod::LoadData(latest, setup_.dataFile, FileMod::KeyPolicy::FailSilently))
-        return latest.Settings.CheckInterval;
-    return config_.Settings.CheckInterval;
-}
-
-bool CtrlFrm::preChecks() {
-    if (!FileMod::LoadData(config_, setup_.dataFile, FileMod::KeyPolicy::ReportAndFail)) {
-        config_.Settings.CheckInterval = 5;
-        return false;
-    }
-    const ConfigSettings& s = config_.Settings;
-    if (s.NoInternetCheck == u"0" && !WebRoutines::InternetConnected()) {
-        LogEvent(EventLog::Error, 8010,
-                 QStringLiteral("Internet Connection was not detected, retrying at next mail "
-                                "retrieval cycle.  Note: Be sure you have 'Work Offline' "
-                                "unchecked in Internet Explorer"));
-        return false;
-    }
-    CheckForNewVersion();
-    if (s.SmtpServer.isEmpty() || s.SmtpPort.isEmpty() || s.LocalDomain.isEmpty()) {
-        LogEvent(EventLog::Error, 8897,
-                 QStringLiteral("No SMTP Server defined.  Run QVL POP3 Management Console"));
-        return false;
-    }
-    const QDate today = setup_.today();
-    if (s.NoMailDays[today.dayOfWeek() % 7]) { // Qt counts Monday 1 .. Sunday 7
-        LogEvent(EventLog::Information, 1002,
-                 QStringLiteral("Mail is not scheduled to be downloaded on ") +
-                     QLocale::system().dayName(today.dayOfWeek(), QLocale::LongFormat));
-        return false;
-    }
-    return true;
+bool CtrlFrm::load(Configuration& config) {
+    const FileMod::FileResult loaded =
+        FileMod::LoadData(config, setup_.dataFile, FileMod::KeyPolicy::RequireKey);
+    if (loaded.failure == FileMod::FileResult::Failure::NoKey)
+        LogEvent(EventLog::Error, 1200,
+                 QStringLiteral("Data File Not setup, Run QVL POP3 Management Console."));
+    else if (!loaded)
+        LogEvent(EventLog::Error, 1090, QStringLiteral("Read Engine Error: ") + loaded.error);
+    return bool(loaded);
 }
 
 void CtrlFrm::CheckForNewVersion() {
     const QDate today = setup_.today();
     if (LastUpdateCheck == today)
-        return;
-    const auto text = UpdateCheck::FetchVersionText(
-        QDir(setup_.stateFolder).filePath(QStringLiteral("Revision.dat")));
-    if (!text)
-        return;
-    if (UpdateCheck::IsNewerVersion(*text))
-        LogEvent(EventLog::Information, 9900,
-                 QStringLiteral("There is a new version (") + *text +
-                     QStringLiteral(") of this service available.  Goto ") +
-                     UpdateCheck::DownloadPageUrl());
-    LastUpdateCheck = today;
+        return serveAccounts();
+    const auto checked = [this, today](const std::optional<QString>& text) {
+        guarded([&] {
+            if (text && UpdateCheck::IsNewerVersion(*text))
+                LogEvent(EventLog::Information, 9900,
+                         QStringLiteral("There is a new version (") + *text +
+                             QStringLiteral(") of this service available.  Goto ") +
+                             UpdateCheck::DownloadPageUrl());
+            if (text)
+                LastUpdateCheck = today;
+            serveAccounts();
+        });
+    };
+    UpdateCheck::FetchVersionText(QDir(setup_.stateFolder).filePath(QStringLiteral("Revision.dat")),
+                                  &webCalls_, checked);
+}
+
+void CtrlFrm::serveAccounts() {
+    if (settings_.smtpServer.isEmpty() || settings_.smtpPortText.isEmpty() ||
+        settings_.localDomain.isEmpty()) {
+        LogEvent(EventLog::Error, 8897,
+                 QStringLiteral("No SMTP Server defined.  Run QVL POP3 Management Console"));
+        return reschedule();
+    }
+    if (!settings_.smtpPort) {
+        LogEvent(EventLog::Error, 8898,
+                 QStringLiteral("SMTP port is not a number from 1 to 65535: ") +
+                     settings_.smtpPortText);
+        return reschedule();
+    }
+    const QDate today = setup_.today();
+    if (settings_.noMailDays[today.dayOfWeek() % 7]) { // Qt counts Monday 1 .. Sunday 7
+        LogEvent(EventLog::Information, 1002,
+                 QStringLiteral("Mail is not scheduled to be downloaded on ") +
+                     QLocale::system().dayName(today.dayOfWeek(), QLocale::LongFormat));
+        return reschedule();
+    }
+    if (settings_.multitask && !setup_.queryMode) {
+        queueSessions();
+        LogEvent(EventLog::Success, 1001,
+                 QStringLiteral("All POP servers were cued for message retrieval and delivery"));
+        return reschedule();
+    }
+    runSequential(0);
 }
 
 void CtrlFrm::runSequential(int index) {
@@ -177,14 +191,17 @@ void CtrlFrm::runSequential(int index) {
     if (!sequential_) {
         sequential_ = std::make_unique<SlotWorker>(clock_);
         connect(sequential_.get(), &SlotWorker::finished, this, [this](bool ok) {
-            logOutcome(ok, config_.Settings, config_.Accounts[sequentialIndex_]);
+            logOutcome(ok, settings_.logLevel, config_.Accounts[sequentialIndex_]);
             runSequential(sequentialIndex_ + 1);
         });
     }
     sequentialIndex_ = index;
-    const AccountRecord account = config_.Accounts[index];
-    const Retrieve retrieve = setup_.retrieve;
-    (void)sequential_->run(config_.Settings, [retrieve, account](SessionSlot& slot) {
+    serve(*sequential_, config_.Settings, config_.Accounts[index]);
+}
+
+void CtrlFrm::serve(SlotWorker& worker, const ConfigSettings& settings,
+                    const AccountRecord& account) {
+    (void)worker.run(settings, [retrieve = setup_.retrieve, account](SessionSlot& slot) {
         return retrieve(slot, account);
     });
 }
@@ -204,7 +221,7 @@ void CtrlFrm::queueSessions() {
 
 void CtrlFrm::SessionTick(int index) {
     Configuration config;
-    if (!FileMod::LoadData(config, setup_.dataFile, FileMod::KeyPolicy::ReportAndFail))
+    if (!load(config))
         return; // the tick repeats a second later
     chkMailTmr2[index]->stop();
     if (!accountAt(config, index)) {
@@ -214,14 +231,12 @@ void CtrlFrm::SessionTick(int index) {
     auto& worker = sessions_[index];
     worker = std::make_unique<SlotWorker>(clock_);
     const AccountRecord account = config.Accounts[index];
-    const ConfigSettings settings = config.Settings;
-    connect(worker.get(), &SlotWorker::finished, this, [this, index, account, settings](bool ok) {
-        logOutcome(ok, settings, account);
+    const LogLevel level = ReadServiceSettings(config.Settings).logLevel;
+    connect(worker.get(), &SlotWorker::finished, this, [this, index, account, level](bool ok) {
+        logOutcome(ok, level, account);
         endSession(index);
     });
-    const Retrieve retrieve = setup_.retrieve;
-    (void)worker->run(settings,
-                      [retrieve, account](SessionSlot& slot) { return retrieve(slot, account); });
+    serve(*worker, config.Settings, account);
 }
 
 void CtrlFrm::endSession(int index) {
@@ -234,14 +249,14 @@ void CtrlFrm::endSession(int index) {
     checkStopped();
 }
 
-void CtrlFrm::logOutcome(bool ok, const ConfigSettings& settings, const AccountRecord& account) {
+void CtrlFrm::logOutcome(bool ok, LogLevel level, const AccountRecord& account) {
     // A session cut short by the stop has said so itself.
     if (!ok && !stopping_)
         LogEvent(EventLog::Warning, 8000,
                  QStringLiteral("Lost connection/Timed out to: ") + account.MailServer +
                      QStringLiteral(", This can be the result of remote server down time or "
                                     "and invalid username, password or mail settings"));
-    else if (ok && logLevel(settings) == 3)
+    else if (ok && level == LogLevel::High)
         LogEvent(EventLog::Information, 1000,
                  QStringLiteral("Mail Retrieval and Delivery was successful on ") +
                      account.MailServer);

@@ -2,10 +2,14 @@
 
 // The service's control object: the seconds counter and its timer, the cycle timer, and
 // the mail cycle that re-reads the data file and serves every account, one after another
-// or each in a session slot of its own.
+// or each in a session slot of its own. Its thread never blocks, so that stop, pause and
+// continue are answered at once: the Internet check and the version download answer
+// later, and the cycle goes on from their answers.
 
 #include "ConfigModel.h"
+#include "FileMod.h"
 #include "RealTime.h"
+#include "ServiceSettings.h"
 #include "SlotWorker.h"
 
 #include <QDate>
@@ -62,17 +66,22 @@ signals:
     void stopped();
 
 private:
-    [[nodiscard]] qint16 currentInterval() const;
-    [[nodiscard]] bool preChecks();
+    [[nodiscard]] qint16 currentInterval();
+    // LoadData, reporting a failure (1200, 1090).
+    [[nodiscard]] bool load(Configuration& config);
+    // Runs a step of the cycle under the cycle's error handler.
+    template <class Step> void guarded(Step&& step);
     void CheckForNewVersion();
+    void serveAccounts();
     void runSequential(int index);
+    // Starts the account's session on the worker.
+    void serve(SlotWorker& worker, const ConfigSettings& settings, const AccountRecord& account);
     void queueSessions();
     void SessionTick(int index);
     void endSession(int index);
     void reschedule();
-    void cycleError(int number);
     // 1000 for a session that reached its end, 8000 for one that failed.
-    void logOutcome(bool ok, const ConfigSettings& settings, const AccountRecord& account);
+    void logOutcome(bool ok, LogLevel level, const AccountRecord& account);
     [[nodiscard]] bool accountAt(const Configuration& config, int index) const;
     void checkStopped();
 
@@ -81,6 +90,10 @@ private:
     RealTimer RealTimer_;
     QTimer ChkMailTmr;
     Configuration config_;
+    ServiceSettings settings_; // read from config_ by each cycle
+    // The data file as the cycle tick last looked at it, and the interval it held.
+    std::optional<FileMod::FileStamp> seenStamp_;
+    std::optional<qint16> seenInterval_;
     qint32 nextQueryTime_ = 0;
     QDate LastUpdateCheck;
     bool cycleRunning_ = false;
@@ -90,4 +103,6 @@ private:
     std::unique_ptr<SlotWorker> sequential_;
     std::map<int, std::unique_ptr<SlotWorker>> sessions_;
     std::map<int, std::unique_ptr<QTimer>> chkMailTmr2;
+    // Holds the Internet probe or version download under way; Stop cancels it.
+    QObject webCalls_;
 };

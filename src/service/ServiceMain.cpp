@@ -4,6 +4,7 @@
 #include "EventLog.h"
 #include "FileMod.h"
 #include "Folders.h"
+#include "SecondLength.h"
 #include "ServiceManager.h"
 #include "SignalWatcher.h"
 #include "UpdateCheck.h"
@@ -52,9 +53,7 @@ CtrlFrm::Setup setupFor(const QStringList& arguments, bool queryMode, CtrlFrm::R
     setup.dataFile =
         FileMod::DataFilePath(Folders::Data(), QFileInfo(arguments.value(0)).completeBaseName());
     setup.stateFolder = Folders::State();
-    bool ok = false;
-    const int secondMs = qEnvironmentVariableIntValue("HOLLIMERE_SECOND_MS", &ok);
-    setup.secondMs = ok && secondMs > 0 ? secondMs : 1000;
+    setup.secondMs = SecondLengthMs();
     setup.queryMode = queryMode;
     setup.retrieve = std::move(retrieve);
     return setup;

@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "StalledListener.h"
 #include "UpdateCheck.h"
 #include "WebRoutines.h"
 
@@ -27,15 +28,52 @@ private slots:
         qunsetenv("HOLLIMERE_UPDATE_URL");
     }
 
+    void internetProbeConnectsForReal_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("connected");
+        QTest::newRow("listening") << "listening" << true;
+        QTest::newRow("nothing listens") << "closed" << false;
+        QTest::newRow("silent host") << "stalled" << false;
+        QTest::newRow("no host") << "" << false;
+    }
     void internetProbeConnectsForReal() {
+        QFETCH(QString, target);
+        QFETCH(bool, connected);
         QTcpServer listener;
         QVERIFY(listener.listen(QHostAddress::LocalHost));
         const quint16 port = listener.serverPort();
+        if (target == u"closed")
+            listener.close();
+        const StalledListener stalled;
+        const quint16 probed = target == u"stalled" ? stalled.port() : port;
         qputenv("HOLLIMERE_PROBE_URL",
-                QByteArray("http://127.0.0.1:") + QByteArray::number(port) + "/");
-        QVERIFY(WebRoutines::InternetConnected(2000));
-        listener.close(); // nothing listens there now
-        QVERIFY(!WebRoutines::InternetConnected(2000));
+                target.isEmpty() ? QByteArray("http:///")
+                                 : "http://127.0.0.1:" + QByteArray::number(probed) + "/");
+        const bool answer =
+            WebRoutines::Await<bool>([](QObject* context, std::function<void(bool)> done) {
+                WebRoutines::ProbeInternet(context, std::move(done), 300);
+            });
+        QCOMPARE(answer, connected);
+    }
+
+    void cancelledWorkNeverAnswers() {
+        LocalHttpServer http;
+        http.stall(QStringLiteral("/stalled"));
+        const StalledListener stalled;
+        qputenv("HOLLIMERE_PROBE_URL",
+                "http://127.0.0.1:" + QByteArray::number(stalled.port()) + "/");
+        int answers = 0;
+        auto context = std::make_unique<QObject>();
+        WebRoutines::ProbeInternet(
+            context.get(), [&](bool) { ++answers; }, 100);
+        WebRoutines::StartDownload(
+            http.url(QStringLiteral("/stalled")), dir.filePath(QStringLiteral("cancelled.dat")),
+            context.get(), [&](bool) { ++answers; }, 100);
+        QTRY_COMPARE(http.requestedPaths().size(), 1);
+        context.reset();
+        QTest::qWait(300);
+        QCOMPARE(answers, 0);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void downloadKeepsOnlyWholeAnswers_data() {

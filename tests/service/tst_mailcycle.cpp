@@ -2,11 +2,18 @@
 #include "FileMod.h"
 #include "LocalHttpServer.h"
 #include "MemoryEventLog.h"
+#include "StalledListener.h"
 
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -177,8 +184,10 @@ private slots:
         QTest::addColumn<QList<qint32>>("ids");
         QTest::addColumn<int>("nextQuery");
         QTest::newRow("no data file") << "no file" << QList<qint32>{1200} << 300;
+        QTest::newRow("damaged data file") << "damaged" << QList<qint32>{1090} << 300;
         QTest::newRow("no SMTP server") << "no smtp" << QList<qint32>{8897} << 600;
         QTest::newRow("no local domain") << "no domain" << QList<qint32>{8897} << 600;
+        QTest::newRow("SMTP port unusable") << "bad port" << QList<qint32>{8898} << 600;
         QTest::newRow("no Internet") << "offline" << QList<qint32>{8010} << 600;
         QTest::newRow("no mail on Mondays") << "monday" << QList<qint32>{1002} << 600;
     }
@@ -192,6 +201,8 @@ private slots:
             c.Settings.SmtpServer.clear();
         if (what == u"no domain")
             c.Settings.LocalDomain.clear();
+        if (what == u"bad port")
+            c.Settings.SmtpPort = QStringLiteral("65536");
         if (what == u"offline") {
             c.Settings.NoInternetCheck = QStringLiteral("0");
             QVERIFY(closed.listen(QHostAddress::LocalHost));
@@ -203,15 +214,27 @@ private slots:
             c.Settings.NoMailDays[1] = true;
         if (what != u"no file")
             save(c);
+        if (what == u"damaged")
+            QVERIFY(QFile::resize(dataFile(), QFileInfo(dataFile()).size() - 1));
         make();
         MemoryEventLog log;
         tick();
         QCOMPARE(log.ids(), ids);
+        if (what == u"no file")
+            QCOMPARE(log.entries().at(0).text,
+                     QStringLiteral("Data File Not setup, Run QVL POP3 Management Console."));
+        if (what == u"damaged")
+            QCOMPARE(log.entries().at(0).text,
+                     QStringLiteral("Read Engine Error: Record 2840 is cut short by the end of "
+                                    "the file"));
         QVERIFY(served.servers.isEmpty());
         QCOMPARE(ctrl->NextQueryTime(), nextQuery);
         if (what == u"monday")
             QCOMPARE(log.entries().at(0).text,
                      QStringLiteral("Mail is not scheduled to be downloaded on Monday"));
+        if (what == u"bad port")
+            QCOMPARE(log.entries().at(0).text,
+                     QStringLiteral("SMTP port is not a number from 1 to 65535: 65536"));
     }
 
     void updateCheckOncePerDayEvenWithoutMail() {
@@ -251,6 +274,70 @@ private slots:
         make();
         tick();
         QVERIFY(http.requestedPaths().isEmpty());
+    }
+
+    void stopIsAnsweredWhileTheWebWaits_data() {
+        QTest::addColumn<bool>("probe");
+        QTest::newRow("Internet probe of a silent host") << true;
+        QTest::newRow("version download from a silent server") << false;
+    }
+    void stopIsAnsweredWhileTheWebWaits() {
+        QFETCH(bool, probe);
+        const StalledListener silentHost;
+        LocalHttpServer http;
+        http.stall(QStringLiteral("/us/software/qvlGateway/download/revision.dat"));
+        Configuration c = configWith(1);
+        if (probe) {
+            c.Settings.NoInternetCheck = QStringLiteral("0");
+            qputenv("HOLLIMERE_PROBE_URL",
+                    "http://127.0.0.1:" + QByteArray::number(silentHost.port()) + "/");
+        } else {
+            qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1());
+        }
+        save(c);
+        make();
+        QSignalSpy stopped(ctrl.get(), &CtrlFrm::stopped);
+        MemoryEventLog log;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTimer::singleShot(200, ctrl.get(), &CtrlFrm::Stop);
+        ctrl->MailCycle();
+        QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 1000);
+        QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
+        QCOMPARE(http.requestedPaths().size(), probe ? 0 : 1);
+        QVERIFY(log.entries().isEmpty());
+        QVERIFY(served.servers.isEmpty());
+    }
+
+    void tickRereadsTheFileOnlyWhenItChanged() {
+        Configuration c = configWith(1);
+        c.Settings.CheckInterval = 60;
+        save(c);
+        make();
+        tick();
+        // The file rewritten in place to an interval of 10, its size and time kept: the
+        // tick does not notice, so the 60 minutes still count.
+        struct stat before {};
+        QVERIFY(::stat(QFile::encodeName(dataFile()).constData(), &before) == 0);
+        const QString other = dir.filePath(QStringLiteral("other.ini"));
+        c.Settings.CheckInterval = 10;
+        QVERIFY(FileMod::SaveData(c, other));
+        QFile file(dataFile());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QFile shorter(other);
+        QVERIFY(shorter.open(QIODevice::ReadOnly));
+        QCOMPARE(file.write(shorter.readAll()), before.st_size);
+        file.close();
+        const timespec times[2] = {before.st_atim, before.st_mtim};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(dataFile()).constData(), times, 0) == 0);
+        ctrl->Clock().set(600);
+        tick();
+        QCOMPARE(served.servers.size(), 1);
+        // Touched, it is read again.
+        const timespec now[2] = {{0, UTIME_NOW}, {0, UTIME_NOW}};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(dataFile()).constData(), now, 0) == 0);
+        tick();
+        QCOMPARE(served.servers.size(), 2);
     }
 
     void multitaskServesEveryAccount() {
