@@ -40,13 +40,18 @@ MailConnection::MailConnection(Protocol protocol, const RealTime& clock, QObject
     connect(&Socket, &SessionSocket::dataArrived, this, &MailConnection::onData);
 }
 
-bool MailConnection::open(const QString& host, quint16 port) {
+bool MailConnection::open(const QString& host, quint16 port, bool tls) {
     close();
     Pipelining = false;
-    if (!Socket.open(host, port))
+    if (!Socket.open(host, port, tls))
         return false;
     greeting_ = owe(Shape::Line);
     return true;
+}
+
+bool MailConnection::startTls() {
+    forget();
+    return Socket.startTls();
 }
 
 std::optional<MailConnection::Ticket> MailConnection::send(const QByteArray& command, Shape shape) {
@@ -90,6 +95,10 @@ bool MailConnection::begun(Ticket ticket) const {
 
 void MailConnection::close() {
     Socket.close();
+    forget();
+}
+
+void MailConnection::forget() {
     owed_.clear();
     replies_.clear();
     buffer_.clear();

@@ -22,14 +22,15 @@ public:
     SlotWorker& operator=(const SlotWorker&) = delete;
 
     // Starts session on the slot's thread with these settings and returns at once;
-    // finished() carries its result. False, and nothing started, while a session runs.
+    // finished() carries its result and the slot's POPEncryption. False, and nothing started, while
+    // a session runs.
     [[nodiscard]] bool run(const ConfigSettings& settings, Session session);
     [[nodiscard]] bool busy() const { return busy_.load(); }
     // Makes every wait of the running session (and of later ones) end at once.
     void requestStop();
 
 signals:
-    void finished(bool ok);
+    void finished(bool ok, const QString& popEncryption);
 
 private:
     QThread thread_;

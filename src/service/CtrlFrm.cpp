@@ -176,11 +176,13 @@ void CtrlFrm::runSequential(int index) {
     }
     if (!sequential_) {
         sequential_ = std::make_unique<SlotWorker>(clock_);
-        connect(sequential_.get(), &SlotWorker::finished, this, [this](bool ok) {
-            if (ok)
-                logSuccess(config_.Settings, config_.Accounts[sequentialIndex_]);
-            runSequential(sequentialIndex_ + 1);
-        });
+        connect(sequential_.get(), &SlotWorker::finished, this,
+                [this](bool ok, const QString& encryption) {
+                    if (ok)
+                        logSuccess(config_.Settings, config_.Accounts[sequentialIndex_],
+                                   encryption);
+                    runSequential(sequentialIndex_ + 1);
+                });
     }
     sequentialIndex_ = index;
     const AccountRecord account = config_.Accounts[index];
@@ -216,16 +218,18 @@ void CtrlFrm::SessionTick(int index) {
     worker = std::make_unique<SlotWorker>(clock_);
     const AccountRecord account = config.Accounts[index];
     const ConfigSettings settings = config.Settings;
-    connect(worker.get(), &SlotWorker::finished, this, [this, index, account, settings](bool ok) {
-        if (!ok)
-            LogEvent(EventLog::Warning, 8000,
-                     QStringLiteral("Lost connection/Timed out to: ") + account.MailServer +
-                         QStringLiteral(", This can be the result of remote server down time or "
-                                        "and invalid username, password or mail settings"));
-        else
-            logSuccess(settings, account);
-        endSession(index);
-    });
+    connect(worker.get(), &SlotWorker::finished, this,
+            [this, index, account, settings](bool ok, const QString& encryption) {
+                if (!ok)
+                    LogEvent(
+                        EventLog::Warning, 8000,
+                        QStringLiteral("Lost connection/Timed out to: ") + account.MailServer +
+                            QStringLiteral(", This can be the result of remote server down time or "
+                                           "and invalid username, password or mail settings"));
+                else
+                    logSuccess(settings, account, encryption);
+                endSession(index);
+            });
     const Retrieve retrieve = setup_.retrieve;
     (void)worker->run(settings,
                       [retrieve, account](SessionSlot& slot) { return retrieve(slot, account); });
@@ -241,11 +245,14 @@ void CtrlFrm::endSession(int index) {
     checkStopped();
 }
 
-void CtrlFrm::logSuccess(const ConfigSettings& settings, const AccountRecord& account) {
+void CtrlFrm::logSuccess(const ConfigSettings& settings, const AccountRecord& account,
+                         const QString& encryption) {
     if (logLevel(settings) == 3)
         LogEvent(EventLog::Information, 1000,
                  QStringLiteral("Mail Retrieval and Delivery was successful on ") +
-                     account.MailServer);
+                     account.MailServer + QStringLiteral(" (") +
+                     (encryption.isEmpty() ? QStringLiteral("unencrypted") : encryption) +
+                     QLatin1Char(')'));
 }
 
 void CtrlFrm::reschedule() {

@@ -71,7 +71,9 @@ private:
     void endSession(int index);
     void reschedule();
     void cycleError(int number);
-    void logSuccess(const ConfigSettings& settings, const AccountRecord& account);
+    // Event 1000, naming how the session was protected ("TLS 1.3", or unencrypted).
+    void logSuccess(const ConfigSettings& settings, const AccountRecord& account,
+                    const QString& encryption);
     [[nodiscard]] bool accountAt(const Configuration& config, int index) const;
     void checkStopped();
 

@@ -115,8 +115,9 @@ private slots:
         QTest::newRow("medium") << "2" << true << QStringList{finished};
         QTest::newRow("blank level") << "" << true << QStringList{finished};
         QTest::newRow("high") << "3" << true
-                              << QStringList{success + "pop0.example", success + "pop1.example",
-                                             success + "pop2.example", finished};
+                              << QStringList{success + "pop0.example (unencrypted)",
+                                             success + "pop1.example (unencrypted)",
+                                             success + "pop2.example (unencrypted)", finished};
         QTest::newRow("high, sessions failing") << "3" << false << QStringList{finished};
     }
     void sequentialCycleServesEveryAccountInOrder() {
