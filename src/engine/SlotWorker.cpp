@@ -23,8 +23,10 @@ bool SlotWorker::run(const ConfigSettings& settings, Session session) {
             const bool ok = session(*slot_);
             const QString encryption = slot_->POPEncryption;
             busy_.store(false);
-            QMetaObject::invokeMethod(this,
-                                      [this, ok, encryption] { emit finished(ok, encryption); });
+            QMetaObject::invokeMethod(this, [this, ok, encryption] {
+                popEncryption_ = encryption;
+                emit finished(ok);
+            });
         },
         Qt::QueuedConnection);
     return true;

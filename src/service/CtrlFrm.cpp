@@ -176,13 +176,12 @@ void CtrlFrm::runSequential(int index) {
     }
     if (!sequential_) {
         sequential_ = std::make_unique<SlotWorker>(clock_);
-        connect(sequential_.get(), &SlotWorker::finished, this,
-                [this](bool ok, const QString& encryption) {
-                    if (ok)
-                        logSuccess(config_.Settings, config_.Accounts[sequentialIndex_],
-                                   encryption);
-                    runSequential(sequentialIndex_ + 1);
-                });
+        connect(sequential_.get(), &SlotWorker::finished, this, [this](bool ok) {
+            if (ok)
+                logSuccess(config_.Settings, config_.Accounts[sequentialIndex_],
+                           sequential_->popEncryption());
+            runSequential(sequentialIndex_ + 1);
+        });
     }
     sequentialIndex_ = index;
     const AccountRecord account = config_.Accounts[index];
@@ -218,18 +217,16 @@ void CtrlFrm::SessionTick(int index) {
     worker = std::make_unique<SlotWorker>(clock_);
     const AccountRecord account = config.Accounts[index];
     const ConfigSettings settings = config.Settings;
-    connect(worker.get(), &SlotWorker::finished, this,
-            [this, index, account, settings](bool ok, const QString& encryption) {
-                if (!ok)
-                    LogEvent(
-                        EventLog::Warning, 8000,
-                        QStringLiteral("Lost connection/Timed out to: ") + account.MailServer +
-                            QStringLiteral(", This can be the result of remote server down time or "
-                                           "and invalid username, password or mail settings"));
-                else
-                    logSuccess(settings, account, encryption);
-                endSession(index);
-            });
+    connect(worker.get(), &SlotWorker::finished, this, [this, index, account, settings](bool ok) {
+        if (!ok)
+            LogEvent(EventLog::Warning, 8000,
+                     QStringLiteral("Lost connection/Timed out to: ") + account.MailServer +
+                         QStringLiteral(", This can be the result of remote server down time or "
+                                        "and invalid username, password or mail settings"));
+        else
+            logSuccess(settings, account, sessions_.at(index)->popEncryption());
+        endSession(index);
+    });
     const Retrieve retrieve = setup_.retrieve;
     (void)worker->run(settings,
                       [retrieve, account](SessionSlot& slot) { return retrieve(slot, account); });
