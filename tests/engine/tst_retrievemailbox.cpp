@@ -2,7 +2,9 @@
 #include "MemoryEventLog.h"
 #include "RealTime.h"
 #include "RetrieveMailbox.h"
+#include "TestCertificates.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -63,11 +65,12 @@ struct Session {
     MemoryEventLog log;
     AccountRecord account;
 
-    // capa: the answer to CAPA; answerNoop: every "noop" answered at once.
+    // capa: the answer to every CAPA, or none; answerNoop: every "noop" answered at once.
     explicit Session(const QByteArray& capa = "-ERR", bool answerNoop = true) {
         if (answerNoop)
             pop.answer("noop", "+OK");
-        pop.answer("CAPA", capa);
+        if (!capa.isEmpty())
+            pop.answer("CAPA", capa);
         smtp.answer("noop", "250 ok");
         slot.Settings = Settings(smtp.port());
         account = Account(pop.port());
@@ -102,7 +105,28 @@ Q_DECLARE_METATYPE(POPServer::Security)
 class TestRetrieveMailbox : public QObject {
     Q_OBJECT
 
+    QTemporaryDir dir;
+    std::optional<TestCertificates> certs;
+
+    // The server plays TLS with a certificate named name; the session trusts the
+    // test's authority unless trusted is false.
+    void useTls(Session& s, const QString& name, bool trusted = true) {
+        s.pop.useTls(certs->certificate(name), certs->key(name));
+        if (trusted)
+            qputenv("HOLLIMERE_CA_FILE", certs->authority().toUtf8());
+        else
+            qunsetenv("HOLLIMERE_CA_FILE");
+    }
+
 private slots:
+    void initTestCase() {
+        certs.emplace(dir.filePath(QStringLiteral("certificates")));
+        QVERIFY2(certs->issue(QStringLiteral("loopback"), {QStringLiteral("IP:127.0.0.1")}) &&
+                     certs->issue(QStringLiteral("elsewhere"),
+                                  {QStringLiteral("DNS:pop.other.example")}),
+                 qPrintable(certs->error()));
+    }
+
     void emptyMailbox_data() {
         QTest::addColumn<QByteArray>("stat");
         QTest::newRow("+OK 0 0") << QByteArray("+OK 0 0");
@@ -492,6 +516,75 @@ private slots:
             qPrintable(text));
         QCOMPARE(s.slot.POP.Socket.state(), SessionSocket::State::Closed);
         QCOMPARE(s.slot.POPEncryption, QString());
+    }
+
+    // After STLS the capabilities are asked again, inside TLS, and decide pipelining; a
+    // CAPA-like reply injected in plain text right after "+OK" is no reply.
+    void upgradeAsksCapabilitiesAgain() {
+        Session s(QByteArray{});
+        useTls(s, QStringLiteral("loopback"));
+        s.account.MailServer = QStringLiteral("127.0.0.1:%1").arg(s.pop.port());
+        s.pop.reply("+OK ready").expect("CAPA").reply("+OK\r\nSTLS\r\nUSER\r\n.");
+        s.pop.expect("STLS").send("+OK begin TLS\r\n+OK\r\nUSER\r\n.\r\n").startTls();
+        s.pop.expect("CAPA").reply("+OK\r\nUSER\r\nPIPELINING\r\n.");
+        s.login("+OK 0 0");
+        s.pop.expect("quit").reply("+OK bye");
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.popLines(), (QList<QByteArray>{"CAPA", "STLS", "CAPA", "USER bob", "PASS secret",
+                                                  "STAT", "noop", "quit"}));
+        QVERIFY(s.slot.POP.Pipelining);
+        QVERIFY2(s.slot.POPEncryption.startsWith("TLS 1."), qPrintable(s.slot.POPEncryption));
+        QCOMPARE(s.log.ids(), QList<qint32>{});
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // Checked before a byte of the login: the authority, and the name the certificate
+    // is made out for.
+    void certificateIsVerified_data() {
+        QTest::addColumn<bool>("implicit");
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<bool>("trusted");
+        QTest::addColumn<QString>("failure"); // empty: logged in
+        QTest::newRow("pop3s://, trusted") << true << "loopback" << true << QString();
+        QTest::newRow("pop3s://, not trusted")
+            << true << "loopback" << false << "the certificate is not trusted";
+        QTest::newRow("pop3s://, another host")
+            << true << "elsewhere" << true << "the certificate is for another host";
+        QTest::newRow("STLS, not trusted")
+            << false << "loopback" << false << "the certificate is not trusted";
+    }
+    void certificateIsVerified() {
+        QFETCH(bool, implicit);
+        QFETCH(QString, certificate);
+        QFETCH(bool, trusted);
+        QFETCH(QString, failure);
+        Session s("+OK\r\nSTLS\r\nUSER\r\n.");
+        useTls(s, certificate, trusted);
+        s.account.MailServer =
+            QString::fromLatin1(implicit ? "pop3s://127.0.0.1:%1" : "127.0.0.1:%1")
+                .arg(s.pop.port());
+        if (implicit)
+            s.pop.startTls();
+        else
+            s.pop.reply("+OK ready").expect("STLS").reply("+OK begin TLS").startTls();
+        s.login("+OK 0 0");
+        s.pop.expect("quit").reply("+OK bye");
+
+        const bool ok = RetrieveMailbox(s.slot, s.account);
+        QTest::qWait(20);
+        QCOMPARE(ok, failure.isEmpty());
+        if (ok) {
+            QVERIFY2(s.slot.POPEncryption.startsWith("TLS 1."), qPrintable(s.slot.POPEncryption));
+            QCOMPARE(s.log.ids(), QList<qint32>{});
+            return;
+        }
+        for (const QByteArray& line : s.pop.lines())
+            QVERIFY2(!line.startsWith("USER") && !line.startsWith("PASS"), line.constData());
+        QCOMPARE(s.log.ids(), QList<qint32>{8020});
+        QCOMPARE(s.log.entries().first().text,
+                 "Secure connection failed to: " + s.account.MailServer + ", " + failure +
+                     ". The user name and password were not sent.");
     }
 
     // The usual form with a server that offers no STLS: the login goes out in plain text
