@@ -54,10 +54,10 @@ void SessionSocket::configureTls() {
     QSslConfiguration tls = socket_.sslConfiguration();
     tls.setProtocol(QSsl::TlsV1_2OrLater);
     tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    QList<QSslCertificate> trusted = QSslConfiguration::systemCaCertificates();
+    // The system's trust store is otherwise read as needed, not whole for every session.
     if (const QString extra = qEnvironmentVariable("HOLLIMERE_CA_FILE"); !extra.isEmpty())
-        trusted += QSslCertificate::fromPath(extra, QSsl::Pem);
-    tls.setCaCertificates(trusted);
+        tls.setCaCertificates(QSslConfiguration::systemCaCertificates() +
+                              QSslCertificate::fromPath(extra, QSsl::Pem));
     socket_.setSslConfiguration(tls);
     tlsFailure_.clear();
 }
