@@ -40,14 +40,19 @@ MailConnection::MailConnection(Protocol protocol, const RealTime& clock, QObject
     connect(&Socket, &SessionSocket::dataArrived, this, &MailConnection::onData);
 }
 
-bool MailConnection::open(const QString& host, quint16 port) {
+bool MailConnection::open(const QString& host, quint16 port, bool tls) {
     close();
     Pipelining = false;
-    if (!Socket.open(host, port))
+    if (!Socket.open(host, port, tls))
         return false;
     server_ = host + QLatin1Char(':') + QString::number(port);
     greeting_ = owe("the greeting");
     return true;
+}
+
+bool MailConnection::startTls() {
+    forget();
+    return Socket.startTls();
 }
 
 std::optional<MailConnection::Ticket> MailConnection::send(const QByteArray& command, Shape shape) {
@@ -100,6 +105,10 @@ bool MailConnection::begun(Ticket ticket) const {
 
 void MailConnection::close() {
     Socket.close();
+    forget();
+}
+
+void MailConnection::forget() {
     owed_.clear();
     replies_.clear();
     buffer_.clear();

@@ -43,9 +43,14 @@ public:
 
     SessionSocket Socket;
 
-    // Starts connecting; the greeting is owed as the reply to greeting(). False when the
-    // socket could not be brought back to closed.
-    [[nodiscard]] bool open(const QString& host, quint16 port);
+    // Starts connecting, with TLS from the first byte when tls is set; the greeting is
+    // owed as the reply to greeting(). False when the socket could not be brought back to
+    // closed.
+    [[nodiscard]] bool open(const QString& host, quint16 port, bool tls = false);
+    // Starts the TLS handshake on the plain connection (after STLS's "+OK"). Nothing is
+    // owed then; whatever arrived unread in plain text is dropped, as anyone on the way
+    // could have put it there. False unless connected and plain.
+    [[nodiscard]] bool startTls();
     // "host:port" of the latest open(), for the events.
     [[nodiscard]] const QString& server() const { return server_; }
     [[nodiscard]] Ticket greeting() const { return greeting_; }
@@ -94,6 +99,8 @@ private:
     };
 
     [[nodiscard]] bool received(Ticket ticket) const;
+    // Drops every reply owed or received and every byte not yet framed.
+    void forget();
     void onData(const QByteArray& piece);
     void frame();
     // Moves what the buffer holds of a multi-line reply into it; true when it ended.

@@ -2,6 +2,7 @@
 
 #include "EventLog.h"
 #include "HeaderParse.h"
+#include "PopTls.h"
 #include "ReadRules.h"
 #include "SendMessage.h"
 #include "WireText.h"
@@ -15,6 +16,7 @@ using Ticket = SessionSlot::Ticket;
 using Shape = SessionSlot::Shape;
 
 constexpr quint16 POPPort = 110;
+constexpr quint16 POP3SPort = 995;
 // The header search wants the header block in one piece; a longer one is searched as far
 // as this.
 constexpr qsizetype MaxHeaderBytes = 1 << 20;
@@ -25,8 +27,7 @@ void EngineError(const QString& description) {
 
 struct Account {
     QString host; // MailServer as configured, for the events
-    QString address;
-    quint16 port = POPPort;
+    POPServer server;
     QByteArray user;
     QByteArray password;
     QByteArray exchangeUser;
@@ -63,13 +64,14 @@ std::optional<Account> CheckedAccount(const AccountRecord& record, const ConfigS
         if (value.bytes)
             *value.bytes = *bytes;
     }
-    const auto address = POPServerAddress(record.MailServer);
-    if (!address) {
-        EngineError(QStringLiteral("380 Invalid property value: the port of the POP server ") +
+    const std::optional<POPServer> server = POPServerAddress(record.MailServer);
+    if (!server) {
+        EngineError(QStringLiteral("380 Invalid property value: the host or port of the POP "
+                                   "server ") +
                     record.MailServer);
         return std::nullopt;
     }
-    std::tie(a.address, a.port) = *address;
+    a.server = *server;
     return a;
 }
 
@@ -179,18 +181,53 @@ Outcome HandleMessage(SessionSlot& slot, const AccountRecord& record, const Acco
 
 } // namespace
 
-std::optional<std::pair<QString, quint16>> POPServerAddress(const QString& text) {
+std::optional<POPServer> POPServerAddress(const QString& text) {
+    using Security = POPServer::Security;
+    static const struct {
+        QLatin1StringView scheme;
+        Security security;
+        quint16 port;
+    } schemes[] = {{QLatin1StringView("pop3s://"), Security::ImplicitTLS, POP3SPort},
+                   {QLatin1StringView("pop3://"), Security::Plain, POPPort}};
+    POPServer server;
+    QString rest = text;
+    bool schemed = false;
+    for (const auto& s : schemes) {
+        if (text.startsWith(s.scheme, Qt::CaseInsensitive)) {
+            rest = text.mid(s.scheme.size());
+            server.security = s.security;
+            server.port = s.port;
+            schemed = true;
+            break;
+        }
+    }
     // A bare IPv6 address has colons of its own; "[address]:port" gives it a port.
-    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-    const bool bracketed = text.startsWith(QLatin1Char('['));
-    if (colon < 0 || (!bracketed && text.indexOf(QLatin1Char(':')) != colon) ||
-        (bracketed && text.at(colon - 1) != QLatin1Char(']')))
-        return std::pair{bracketed ? text.mid(1, text.size() - 2) : text, POPPort};
-    const std::optional<quint16> port = PortNumber(text.mid(colon + 1));
-    if (!port)
+    std::optional<QString> port;
+    if (rest.startsWith(QLatin1Char('['))) {
+        const qsizetype close = rest.indexOf(QLatin1Char(']'));
+        const QString after = rest.mid(close + 1);
+        if (close < 0 || !(after.isEmpty() || after.startsWith(QLatin1Char(':'))))
+            return std::nullopt;
+        server.host = rest.mid(1, close - 1);
+        if (!after.isEmpty())
+            port = after.mid(1);
+    } else if (rest.count(QLatin1Char(':')) == 1) {
+        server.host = rest.section(QLatin1Char(':'), 0, 0);
+        port = rest.section(QLatin1Char(':'), 1);
+    } else {
+        server.host = rest;
+    }
+    if (server.host.isEmpty())
         return std::nullopt;
-    const QString host = bracketed ? text.mid(1, colon - 2) : text.left(colon);
-    return std::pair{host, *port};
+    if (port) {
+        const std::optional<quint16> number = PortNumber(*port);
+        if (!number)
+            return std::nullopt;
+        server.port = *number;
+        if (!schemed && *number == POP3SPort)
+            server.security = Security::ImplicitTLS;
+    }
+    return server;
 }
 
 QByteArray ReadStatCount(const QByteArray& reply) {
@@ -217,6 +254,7 @@ QList<QByteArray> Capabilities(const SessionSlot::Reply& reply) {
 }
 
 bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
+    slot.POPEncryption.clear();
     const std::optional<Account> account = CheckedAccount(record, slot.Settings);
     if (!account)
         return false;
@@ -254,12 +292,35 @@ bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
     };
     const double popTimeout = ReadRules::LeadingNumber(slot.Settings.PopTimeout);
 
-    if (!pop.open(account->address, account->port) || !slot.WaitPOPReply(pop.greeting(), "+OK"))
+    const POPServer& server = account->server;
+    const bool implicitTls = server.security == POPServer::Security::ImplicitTLS;
+    if (!pop.open(server.host, server.port, implicitTls))
         return end(Ending::POPFailed);
-    if (const std::optional<Ticket> capa = pop.send("CAPA", Shape::Lines)) {
-        const std::optional<SessionSlot::Reply> reply = slot.AwaitReply(pop, *capa, popTimeout);
-        pop.Pipelining = reply && Capabilities(*reply).contains("PIPELINING");
+    if (implicitTls && !AwaitPOPTls(slot, account->host))
+        return false;
+    if (!slot.WaitPOPReply(pop.greeting(), "+OK"))
+        return end(Ending::POPFailed);
+    const auto askCapabilities = [&] {
+        QList<QByteArray> names;
+        if (const std::optional<Ticket> capa = pop.send("CAPA", Shape::Lines)) {
+            const std::optional<SessionSlot::Reply> reply = slot.AwaitReply(pop, *capa, popTimeout);
+            names = reply ? Capabilities(*reply) : names;
+        }
+        pop.Pipelining = names.contains("PIPELINING");
+        return names;
+    };
+    const QList<QByteArray> capabilities = askCapabilities();
+    if (server.security == POPServer::Security::STLSWhenOffered) {
+        // After the upgrade the server may list other capabilities.
+        if (capabilities.contains("STLS")) {
+            if (!UpgradePOP(slot, account->host))
+                return false;
+            (void)askCapabilities();
+        } else {
+            WarnUnencryptedLogin(record);
+        }
     }
+    slot.POPEncryption = pop.Socket.tlsVersion();
     if (!slot.POPCommand("USER " + account->user, "+OK") ||
         !slot.POPCommand("PASS " + account->password, "+OK"))
         return end(Ending::POPFailed);

@@ -10,7 +10,6 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
-#include <utility>
 
 // The whole mailbox of account on slot, with the service settings in slot.Settings. True
 // when the session reached its normal end, whether or not every message was delivered;
@@ -23,6 +22,18 @@
 // The capabilities a CAPA reply lists, by their names in upper case.
 [[nodiscard]] QList<QByteArray> Capabilities(const SessionSlot::Reply& reply);
 
-// "host" or "host:port" as MailServer holds it; port 110 when none is given. nullopt for
-// a port that is not a number from 1 to 65535.
-[[nodiscard]] std::optional<std::pair<QString, quint16>> POPServerAddress(const QString& text);
+// The POP3 server as MailServer names it, and how its session is protected:
+//   "host", "host:port"              plain, upgraded with STLS when CAPA lists it (110)
+//   "host:995", "pop3s://host[:port]" TLS from the first byte (995)
+//   "pop3://host[:port]"             never TLS (110)
+// An IPv6 host is written in brackets when a port follows: "[::1]:995".
+struct POPServer {
+    enum class Security { STLSWhenOffered, ImplicitTLS, Plain };
+    QString host;
+    quint16 port = 110;
+    Security security = Security::STLSWhenOffered;
+    bool operator==(const POPServer&) const = default;
+};
+
+// nullopt for an empty host, or a port that is not a number from 1 to 65535.
+[[nodiscard]] std::optional<POPServer> POPServerAddress(const QString& text);

@@ -36,6 +36,10 @@ public:
     MailConnection POP;
     MailConnection SMTP;
 
+    // How the latest POP3 session was protected ("TLS 1.3"), empty when in plain text; set
+    // by RetrieveMailbox, read once the session has finished.
+    QString POPEncryption;
+
     // The replies being judged by the latest waits, always whole.
     QByteArray POPData;
     QByteArray SMTPData;

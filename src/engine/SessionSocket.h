@@ -1,10 +1,13 @@
 #pragma once
 
-// The TCP client socket of a session: open, send, close, one of five states, and four
-// events. Every read is one piece, exactly as received.
+// The TCP client socket of a session: open, send, close, start TLS, one of five states,
+// and four events. Every read is one piece, exactly as received. Plain until TLS is
+// asked for; certificates are verified against the system's trust store and the PEM file
+// named by HOLLIMERE_CA_FILE, host name included, TLS 1.2 or newer.
 
 #include <QObject>
-#include <QTcpSocket>
+#include <QSslError>
+#include <QSslSocket>
 
 class SessionSocket : public QObject {
     Q_OBJECT
@@ -15,8 +18,19 @@ public:
     explicit SessionSocket(QObject* parent = nullptr);
 
     // Closes first when needed; false when the socket could not be brought back to
-    // closed, in which case nothing is started. Does not wait for the connection.
-    [[nodiscard]] bool open(const QString& host, quint16 port);
+    // closed, in which case nothing is started. Does not wait for the connection. With
+    // tls, the handshake follows the connection at once.
+    [[nodiscard]] bool open(const QString& host, quint16 port, bool tls = false);
+    // Starts the handshake on a connected plain socket; whatever arrived before it and
+    // was not yet read is dropped. False unless connected and plain.
+    [[nodiscard]] bool startTls();
+    // The handshake is done and the peer verified.
+    [[nodiscard]] bool encrypted() const { return socket_.isEncrypted(); }
+    // "TLS 1.2", "TLS 1.3", or empty while not encrypted.
+    [[nodiscard]] QString tlsVersion() const;
+    // Why the latest handshake failed, in words ("the certificate is not trusted"), or
+    // empty.
+    [[nodiscard]] QString tlsFailure() const { return tlsFailure_; }
     // False, and nothing queued, unless the socket is connected.
     [[nodiscard]] bool send(const QByteArray& data);
     // A command: the text followed by CR LF.
@@ -42,10 +56,14 @@ private:
     void onReadyRead();
     void onBytesWritten(qint64 bytes);
     void onError(QAbstractSocket::SocketError error);
+    void onSslErrors(const QList<QSslError>& errors);
+    void configureTls();
 
-    QTcpSocket socket_;
+    QSslSocket socket_;
     QString lastError_;
+    QString tlsFailure_;
     bool peerClosed_ = false;
     bool failed_ = false;
     bool closing_ = false;
+    bool handshaking_ = false; // connected, the handshake not yet done
 };

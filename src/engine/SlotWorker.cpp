@@ -21,8 +21,12 @@ bool SlotWorker::run(const ConfigSettings& settings, Session session) {
         [this, settings, session = std::move(session)] {
             slot_->Settings = settings;
             const bool ok = session(*slot_);
+            const QString encryption = slot_->POPEncryption;
             busy_.store(false);
-            QMetaObject::invokeMethod(this, [this, ok] { emit finished(ok); });
+            QMetaObject::invokeMethod(this, [this, ok, encryption] {
+                popEncryption_ = encryption;
+                emit finished(ok);
+            });
         },
         Qt::QueuedConnection);
     return true;

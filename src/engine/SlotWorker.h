@@ -22,11 +22,14 @@ public:
     SlotWorker& operator=(const SlotWorker&) = delete;
 
     // Starts session on the slot's thread with these settings and returns at once;
-    // finished() carries its result. False, and nothing started, while a session runs.
+    // finished() carries its result. False, and nothing started, while
+    // a session runs.
     [[nodiscard]] bool run(const ConfigSettings& settings, Session session);
     [[nodiscard]] bool busy() const { return busy_.load(); }
     // Makes every wait of the running session (and of later ones) end at once.
     void requestStop();
+    // The slot's POPEncryption when the latest session finished.
+    [[nodiscard]] QString popEncryption() const { return popEncryption_; }
 
 signals:
     void finished(bool ok);
@@ -35,4 +38,5 @@ private:
     QThread thread_;
     SessionSlot* slot_; // lives on thread_, deleted when it ends
     std::atomic_bool busy_{false};
+    QString popEncryption_; // read and written on the thread of this object
 };

@@ -191,7 +191,8 @@ void CtrlFrm::runSequential(int index) {
     if (!sequential_) {
         sequential_ = std::make_unique<SlotWorker>(clock_);
         connect(sequential_.get(), &SlotWorker::finished, this, [this](bool ok) {
-            logOutcome(ok, settings_.logLevel, config_.Accounts[sequentialIndex_]);
+            logOutcome(ok, settings_.logLevel, config_.Accounts[sequentialIndex_],
+                       sequential_->popEncryption());
             runSequential(sequentialIndex_ + 1);
         });
     }
@@ -233,7 +234,7 @@ void CtrlFrm::SessionTick(int index) {
     const AccountRecord account = config.Accounts[index];
     const LogLevel level = ReadServiceSettings(config.Settings).logLevel;
     connect(worker.get(), &SlotWorker::finished, this, [this, index, account, level](bool ok) {
-        logOutcome(ok, level, account);
+        logOutcome(ok, level, account, sessions_.at(index)->popEncryption());
         endSession(index);
     });
     serve(*worker, config.Settings, account);
@@ -249,7 +250,8 @@ void CtrlFrm::endSession(int index) {
     checkStopped();
 }
 
-void CtrlFrm::logOutcome(bool ok, LogLevel level, const AccountRecord& account) {
+void CtrlFrm::logOutcome(bool ok, LogLevel level, const AccountRecord& account,
+                         const QString& encryption) {
     // A session cut short by the stop has said so itself.
     if (!ok && !stopping_)
         LogEvent(EventLog::Warning, 8000,
@@ -259,7 +261,9 @@ void CtrlFrm::logOutcome(bool ok, LogLevel level, const AccountRecord& account) 
     else if (ok && level == LogLevel::High)
         LogEvent(EventLog::Information, 1000,
                  QStringLiteral("Mail Retrieval and Delivery was successful on ") +
-                     account.MailServer);
+                     account.MailServer + QStringLiteral(" (") +
+                     (encryption.isEmpty() ? QStringLiteral("unencrypted") : encryption) +
+                     QLatin1Char(')'));
 }
 
 void CtrlFrm::reschedule() {

@@ -80,8 +80,10 @@ private:
     void SessionTick(int index);
     void endSession(int index);
     void reschedule();
-    // 1000 for a session that reached its end, 8000 for one that failed.
-    void logOutcome(bool ok, LogLevel level, const AccountRecord& account);
+    // 1000 for a session that reached its end, naming how it was protected ("TLS 1.3",
+    // or unencrypted); 8000 for one that failed.
+    void logOutcome(bool ok, LogLevel level, const AccountRecord& account,
+                    const QString& encryption);
     [[nodiscard]] bool accountAt(const Configuration& config, int index) const;
     void checkStopped();
 

@@ -1,9 +1,12 @@
 #include "DovecotServer.h"
 #include "FileMod.h"
 #include "LoopbackSite.h"
+#include "TestCertificates.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,6 +19,24 @@ class TestRealPeers : public QObject {
 
     QString path(const QString& name) const { return dir.filePath(name); }
 
+    // Dovecot reads its folder as an unprivileged user.
+    static void OpenToOthers(const QString& folder) {
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                          QFile::ExeOther);
+    }
+
+    // Runs hollisvc -query on the data file in folder; its events.
+    static QByteArray Query(const QString& folder, const QProcessEnvironment& env) {
+        QProcess svc;
+        svc.setProcessEnvironment(env);
+        svc.start(QStringLiteral(HOLLISVC_PATH), {QStringLiteral("-query")});
+        if (!svc.waitForFinished(60000) || svc.exitCode() != 0)
+            return "hollisvc -query did not end well: " + svc.readAll();
+        QFile log(folder + QStringLiteral("/events.log"));
+        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    }
+
 private slots:
     void initTestCase() {
         const QString missing = DovecotServer::Unavailable();
@@ -26,9 +47,7 @@ private slots:
             QSKIP(qPrintable(missing));
         }
         QVERIFY(dir.isValid());
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                              QFile::ReadGroup | QFile::ExeGroup |
-                                              QFile::ReadOther | QFile::ExeOther);
+        OpenToOthers(dir.path());
     }
 
     void queryDeliversWhatDovecotHolds() {
@@ -64,17 +83,16 @@ private slots:
         const quint16 popPort = dovecot.port();
         const quint16 smtpPort = sink.port();
 
-        QVERIFY(FileMod::SaveData(LoopbackSite(popPort, smtpPort, 10), FileMod::DataFilePath(d)));
+        // The archive chooses plain text knowingly; the other two find no STLS.
+        Configuration site = LoopbackSite(popPort, smtpPort, 10);
+        site.Accounts[2].MailServer = QStringLiteral("pop3://127.0.0.1:%1").arg(popPort);
+        QVERIFY(FileMod::SaveData(site, FileMod::DataFilePath(d)));
 
-        QProcess svc;
-        svc.setProcessEnvironment(HollisvcEnvironment(d, path(QStringLiteral("events.log")), 100));
-        svc.start(QStringLiteral(HOLLISVC_PATH), {QStringLiteral("-query")});
-        QVERIFY(svc.waitForFinished(60000));
-        QFile log(path(QStringLiteral("events.log")));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray events = log.readAll();
-        QCOMPARE(svc.exitCode(), 0);
-        QVERIFY2(events.count("\t1000\t") == 3 && events.contains("\t1001\tFinished mail query"),
+        const QByteArray events =
+            Query(d, HollisvcEnvironment(d, path(QStringLiteral("events.log")), 100));
+        QVERIFY2(events.count("\t1000\t") == 3 && events.count("(unencrypted)") == 3 &&
+                     events.count("\t8021\t") == 2 &&
+                     events.contains("\t1001\tFinished mail query"),
                  events.constData());
 
         const auto delivered = [&sink](int n) {
@@ -91,6 +109,91 @@ private slots:
         QCOMPARE(dovecot.waiting(QStringLiteral("sales")), QStringList());
         QCOMPARE(dovecot.waiting(QStringLiteral("catchall")), QStringList());
         QCOMPARE(dovecot.waiting(QStringLiteral("archive")).size(), 1);
+    }
+
+    // Mail goes out only over a verified TLS session, from the first byte (pop3s://) or
+    // upgraded with STLS; a certificate that is not trusted or names another host ends
+    // the session before the login, and Dovecot sees no login attempt.
+    void tlsSessions_data() {
+        QTest::addColumn<bool>("implicit");
+        QTest::addColumn<QString>("certificate"); // "right" for 127.0.0.2, or "other"
+        QTest::addColumn<bool>("trusted");        // HOLLIMERE_CA_FILE names the authority
+        QTest::addColumn<QString>("failure");     // the reason; empty: relayed
+        const QString untrusted = QStringLiteral("the certificate is not trusted");
+        const QString otherHost = QStringLiteral("the certificate is for another host");
+        QTest::newRow("implicit TLS") << true << "right" << true << QString();
+        QTest::newRow("STLS") << false << "right" << true << QString();
+        QTest::newRow("implicit TLS, not trusted") << true << "right" << false << untrusted;
+        QTest::newRow("STLS, not trusted") << false << "right" << false << untrusted;
+        QTest::newRow("implicit TLS, another host") << true << "other" << true << otherHost;
+        QTest::newRow("STLS, another host") << false << "other" << true << otherHost;
+    }
+    void tlsSessions() {
+        QFETCH(bool, implicit);
+        QFETCH(QString, certificate);
+        QFETCH(bool, trusted);
+        QFETCH(QString, failure);
+        static int run = 0;
+        const QString folder = path(QStringLiteral("tls%1").arg(++run));
+        QVERIFY(QDir().mkpath(folder));
+        OpenToOthers(folder);
+        TestCertificates certs(folder + QStringLiteral("/certificates"));
+        QVERIFY2(
+            certs.issue(QStringLiteral("right"), {QStringLiteral("IP:127.0.0.2")}) &&
+                certs.issue(QStringLiteral("other"), {QStringLiteral("DNS:pop.other.example")}),
+            qPrintable(certs.error()));
+        const QByteArray letter = "From: <ann@else.example>\r\nTo: sales@isp.example\r\n"
+                                  "Subject: Sealed\r\n\r\nOver TLS.\r\n";
+        DovecotServer dovecot(folder);
+        const QString failed = dovecot.start(
+            {{QStringLiteral("sales"), QStringLiteral("pw1"), {letter}}},
+            DovecotServer::Tls{certs.certificate(certificate), certs.key(certificate)});
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        SmtpSinkServer sink(folder + QStringLiteral("/delivered"));
+        const QString sinkFailed = sink.start();
+        QVERIFY2(sinkFailed.isEmpty(), qPrintable(sinkFailed));
+
+        Configuration site = LoopbackSite(dovecot.port(), sink.port(), 10);
+        site.Accounts[1] = site.Accounts[2] = AccountRecord();
+        const QString server = implicit
+                                   ? QStringLiteral("pop3s://127.0.0.2:%1").arg(dovecot.tlsPort())
+                                   : QStringLiteral("127.0.0.2:%1").arg(dovecot.port());
+        site.Accounts[0].MailServer = server;
+        QVERIFY(FileMod::SaveData(site, FileMod::DataFilePath(folder)));
+        QProcessEnvironment env =
+            HollisvcEnvironment(folder, folder + QStringLiteral("/events.log"), 100);
+        env.remove(QStringLiteral("HOLLIMERE_CA_FILE"));
+        if (trusted)
+            env.insert(QStringLiteral("HOLLIMERE_CA_FILE"), certs.authority());
+        const QByteArray events = Query(folder, env);
+
+        QVERIFY2(!events.contains("\t8021\t"), events.constData());
+        if (failure.isEmpty()) {
+            QVERIFY2(events.contains("\t1000\tMail Retrieval and Delivery was successful on " +
+                                     server.toUtf8() + " (TLS 1."),
+                     events.constData());
+            QCOMPARE(sink.message(1), letter);
+            QCOMPARE(dovecot.waiting(QStringLiteral("sales")), QStringList());
+            // Dovecot, too, saw the login inside TLS.
+            QVERIFY2(
+                QString::fromUtf8(dovecot.log())
+                    .contains(QRegularExpression(QStringLiteral("Login: user=<sales>.*, TLS,"))),
+                dovecot.log().constData());
+            return;
+        }
+        QVERIFY2(events.contains("\t8020\tSecure connection failed to: " + server.toUtf8() + ", " +
+                                 failure.toUtf8() + "."),
+                 events.constData());
+        QCOMPARE(sink.count(), 0);
+        QCOMPARE(dovecot.waiting(QStringLiteral("sales")).size(), 1);
+        // Dovecot writes the line once it sees the client gone (its own start-up probe has
+        // a line without the handshake).
+        const QRegularExpression handshake(
+            QStringLiteral("no auth attempts in \\d+ secs\\): user=<>, rip=127\\.0\\.0\\.1, "
+                           "lip=127\\.0\\.0\\.2, TLS handshaking"));
+        QTRY_VERIFY2(QString::fromUtf8(dovecot.log()).contains(handshake),
+                     dovecot.log().constData());
+        QVERIFY2(!dovecot.log().contains("user=<sales>"), dovecot.log().constData());
     }
 };
 

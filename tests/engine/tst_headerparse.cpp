@@ -184,8 +184,10 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray message = file.readAll();
         RealTime clock(10);
-        RealTimer timer(clock);
+        // Made first: loading the TLS library may take longer than the zero-second
+        // time-out of these settings allows.
         SessionSlot slot(clock);
+        RealTimer timer(clock);
         slot.Settings = Settings();
         ScriptedServer pop;
         pop.reply("+OK ready").expect("RETR 1").reply("+OK 1234 octets").sendFile(path);

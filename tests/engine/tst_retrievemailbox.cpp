@@ -2,9 +2,11 @@
 #include "MemoryEventLog.h"
 #include "RealTime.h"
 #include "RetrieveMailbox.h"
+#include "TestCertificates.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -32,9 +34,11 @@ ConfigSettings Settings(quint16 smtpPort) {
     return s;
 }
 
+// Plain by choice, so that no warning about the password joins the events; the TLS
+// tests name the server in the other forms.
 AccountRecord Account(quint16 popPort) {
     AccountRecord a;
-    a.MailServer = QStringLiteral("127.0.0.1:%1").arg(popPort);
+    a.MailServer = QStringLiteral("pop3://127.0.0.1:%1").arg(popPort);
     a.UserName = QStringLiteral("bob");
     a.Password = QStringLiteral("secret");
     a.ExchangeUser = QStringLiteral("anna");
@@ -63,11 +67,12 @@ struct Session {
     MemoryEventLog log;
     AccountRecord account;
 
-    // capa: the answer to CAPA; answerNoop: every "noop" answered at once.
+    // capa: the answer to every CAPA, or none; answerNoop: every "noop" answered at once.
     explicit Session(const QByteArray& capa = "-ERR", bool answerNoop = true) {
         if (answerNoop)
             pop.answer("noop", "+OK");
-        pop.answer("CAPA", capa);
+        if (!capa.isEmpty())
+            pop.answer("CAPA", capa);
         smtp.answer("noop", "250 ok");
         slot.Settings = Settings(smtp.port());
         account = Account(pop.port());
@@ -97,10 +102,33 @@ struct Session {
 
 } // namespace
 
+Q_DECLARE_METATYPE(POPServer::Security)
+
 class TestRetrieveMailbox : public QObject {
     Q_OBJECT
 
+    QTemporaryDir dir;
+    std::optional<TestCertificates> certs;
+
+    // The server plays TLS with a certificate named name; the session trusts the
+    // test's authority unless trusted is false.
+    void useTls(Session& s, const QString& name, bool trusted = true) {
+        s.pop.useTls(certs->certificate(name), certs->key(name));
+        if (trusted)
+            qputenv("HOLLIMERE_CA_FILE", certs->authority().toUtf8());
+        else
+            qunsetenv("HOLLIMERE_CA_FILE");
+    }
+
 private slots:
+    void initTestCase() {
+        certs.emplace(dir.filePath(QStringLiteral("certificates")));
+        QVERIFY2(certs->issue(QStringLiteral("loopback"), {QStringLiteral("IP:127.0.0.1")}) &&
+                     certs->issue(QStringLiteral("elsewhere"),
+                                  {QStringLiteral("DNS:pop.other.example")}),
+                 qPrintable(certs->error()));
+    }
+
     void emptyMailbox_data() {
         QTest::addColumn<QByteArray>("stat");
         QTest::newRow("+OK 0 0") << QByteArray("+OK 0 0");
@@ -525,7 +553,7 @@ private slots:
         QCOMPARE(s.pop.connections(), 0);
         QCOMPARE(s.smtp.connections(), 0);
         QCOMPARE(s.log.ids(), QList<qint32>{9000});
-        QVERIFY(s.log.entries().first().text.contains("the account on 127.0.0.1:"));
+        QVERIFY(s.log.entries().first().text.contains("the account on pop3://127.0.0.1:"));
         QVERIFY(!s.log.entries().first().text.contains('\r'));
     }
 
@@ -562,35 +590,196 @@ private slots:
         QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
     }
 
+    // The server lists STLS: nothing of the login goes out until the upgrade succeeded,
+    // and a failed upgrade ends the session with the reason in words.
+    void failedUpgradeSendsNoLogin_data() {
+        // What the server sends after STLS, in pieces 50 ms apart.
+        QTest::addColumn<QList<QByteArray>>("afterStls");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<QList<qint32>>("events");
+        QTest::addColumn<QString>("reason");
+        const QByteArray begin = "+OK begin TLS\r\n";
+        QTest::newRow("refused") << QList<QByteArray>{"-ERR not now\r\n"} << false
+                                 << QList<qint32>{7200, 8020}
+                                 << "the server refused STLS (-ERR not now)";
+        QTest::newRow("closed during the handshake")
+            << QList<QByteArray>{begin} << true << QList<qint32>{8020}
+            << "the server closed the connection during the TLS handshake";
+        QTest::newRow("plain text instead of a handshake")
+            << QList<QByteArray>{begin, "+OK\r\n"} << false << QList<qint32>{8020}
+            << "the TLS handshake failed (";
+        // The injected line came in plain text before the handshake: it is no reply.
+        QTest::newRow("plain text injected after +OK, then silence")
+            << QList<QByteArray>{begin + "+OK USER accepted\r\n"} << false << QList<qint32>{8020}
+            << "the TLS handshake timed out";
+    }
+    void failedUpgradeSendsNoLogin() {
+        QFETCH(QList<QByteArray>, afterStls);
+        QFETCH(bool, closes);
+        QFETCH(QList<qint32>, events);
+        QFETCH(QString, reason);
+        Session s("+OK\r\nSTLS\r\nUSER\r\n.");
+        s.account.MailServer = QStringLiteral("127.0.0.1:%1").arg(s.pop.port());
+        s.pop.answer("quit", "+OK bye");
+        s.pop.reply("+OK ready").expect("STLS").sendPieces(afterStls, 50);
+        if (closes)
+            s.pop.close();
+        s.pop.expect("USER bob").reply("+OK").expect("PASS secret").reply("+OK");
+
+        QVERIFY(!RetrieveMailbox(s.slot, s.account));
+        QTest::qWait(20);
+        for (const QByteArray& line : s.pop.lines())
+            QVERIFY2(!line.startsWith("USER") && !line.startsWith("PASS"), line.constData());
+        QCOMPARE(s.log.ids(), events);
+        const QString text = s.log.entries().last().text;
+        QVERIFY2(
+            text.startsWith("Secure connection failed to: " + s.account.MailServer + ", " + reason),
+            qPrintable(text));
+        QCOMPARE(s.slot.POP.Socket.state(), SessionSocket::State::Closed);
+        QCOMPARE(s.slot.POPEncryption, QString());
+    }
+
+    // After STLS the capabilities are asked again, inside TLS, and decide pipelining; a
+    // CAPA-like reply injected in plain text right after "+OK" is no reply.
+    void upgradeAsksCapabilitiesAgain() {
+        Session s(QByteArray{});
+        useTls(s, QStringLiteral("loopback"));
+        s.account.MailServer = QStringLiteral("127.0.0.1:%1").arg(s.pop.port());
+        s.pop.reply("+OK ready").expect("CAPA").reply("+OK\r\nSTLS\r\nUSER\r\n.");
+        s.pop.expect("STLS").send("+OK begin TLS\r\n+OK\r\nUSER\r\n.\r\n").startTls();
+        s.pop.expect("CAPA").reply("+OK\r\nUSER\r\nPIPELINING\r\n.");
+        s.login("+OK 0 0");
+        s.pop.expect("quit").reply("+OK bye");
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.popLines(), (QList<QByteArray>{"CAPA", "STLS", "CAPA", "USER bob", "PASS secret",
+                                                  "STAT", "noop", "quit"}));
+        QVERIFY(s.slot.POP.Pipelining);
+        QVERIFY2(s.slot.POPEncryption.startsWith("TLS 1."), qPrintable(s.slot.POPEncryption));
+        QCOMPARE(s.log.ids(), QList<qint32>{});
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // Checked before a byte of the login: the authority, and the name the certificate
+    // is made out for.
+    void certificateIsVerified_data() {
+        QTest::addColumn<bool>("implicit");
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<bool>("trusted");
+        QTest::addColumn<QString>("failure"); // empty: logged in
+        QTest::newRow("pop3s://, trusted") << true << "loopback" << true << QString();
+        QTest::newRow("pop3s://, not trusted")
+            << true << "loopback" << false << "the certificate is not trusted";
+        QTest::newRow("pop3s://, another host")
+            << true << "elsewhere" << true << "the certificate is for another host";
+        QTest::newRow("STLS, not trusted")
+            << false << "loopback" << false << "the certificate is not trusted";
+    }
+    void certificateIsVerified() {
+        QFETCH(bool, implicit);
+        QFETCH(QString, certificate);
+        QFETCH(bool, trusted);
+        QFETCH(QString, failure);
+        Session s("+OK\r\nSTLS\r\nUSER\r\n.");
+        useTls(s, certificate, trusted);
+        s.account.MailServer =
+            QString::fromLatin1(implicit ? "pop3s://127.0.0.1:%1" : "127.0.0.1:%1")
+                .arg(s.pop.port());
+        if (implicit)
+            s.pop.startTls();
+        else
+            s.pop.reply("+OK ready").expect("STLS").reply("+OK begin TLS").startTls();
+        s.login("+OK 0 0");
+        s.pop.expect("quit").reply("+OK bye");
+
+        const bool ok = RetrieveMailbox(s.slot, s.account);
+        QTest::qWait(20);
+        QCOMPARE(ok, failure.isEmpty());
+        if (ok) {
+            QVERIFY2(s.slot.POPEncryption.startsWith("TLS 1."), qPrintable(s.slot.POPEncryption));
+            QCOMPARE(s.log.ids(), QList<qint32>{});
+            return;
+        }
+        for (const QByteArray& line : s.pop.lines())
+            QVERIFY2(!line.startsWith("USER") && !line.startsWith("PASS"), line.constData());
+        QCOMPARE(s.log.ids(), QList<qint32>{8020});
+        QCOMPARE(s.log.entries().first().text,
+                 "Secure connection failed to: " + s.account.MailServer + ", " + failure +
+                     ". The user name and password were not sent.");
+    }
+
+    // The usual form with a server that offers no STLS: the login goes out in plain text
+    // as before, and the warning comes once per account while the process runs.
+    void plainLoginIsWarnedOncePerAccount() {
+        Session s("+OK\r\nUIDL\r\n.");
+        s.account.MailServer = QStringLiteral("127.0.0.1:%1").arg(s.pop.port());
+        for (int session = 0; session < 2; ++session) {
+            s.login("+OK 0 0");
+            s.pop.expect("quit").reply("+OK bye").nextConnection();
+        }
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.pop.connections(), 2);
+        QCOMPARE(s.log.ids(), QList<qint32>{8021});
+        QCOMPARE(s.log.entries().first().text,
+                 "Password sent unencrypted to: " + s.account.MailServer +
+                     " for bob, the server does not offer STLS. Use a server that offers TLS "
+                     "(port 995 or STLS) if you can.");
+        QCOMPARE(s.slot.POPEncryption, QString());
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
     void serverAddress_data() {
+        using S = POPServer::Security;
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port"); // 0: refused
-        QTest::newRow("name") << "pop.example.com"
-                              << "pop.example.com" << 110;
-        QTest::newRow("name and port") << "pop.example.com:1100"
-                                       << "pop.example.com" << 1100;
-        QTest::newRow("IPv6 address") << "::1"
-                                      << "::1" << 110;
-        QTest::newRow("bracketed IPv6 and port") << "[::1]:995"
-                                                 << "::1" << 995;
-        QTest::newRow("bracketed IPv6") << "[::1]"
-                                        << "::1" << 110;
-        QTest::newRow("port 0") << "pop.example.com:0"
-                                << "" << 0;
-        QTest::newRow("port too large") << "pop.example.com:65536"
-                                        << "" << 0;
-        QTest::newRow("port not a number") << "pop.example.com:pop3"
-                                           << "" << 0;
+        QTest::addColumn<QString>("host"); // empty: refused
+        QTest::addColumn<int>("port");
+        QTest::addColumn<S>("security");
+        const S stls = S::STLSWhenOffered, tls = S::ImplicitTLS, plain = S::Plain;
+        const struct {
+            const char* text;
+            const char* host;
+            int port;
+            S security;
+        } rows[] = {
+            {"pop.example.com", "pop.example.com", 110, stls},
+            {"pop.example.com:1100", "pop.example.com", 1100, stls},
+            {"pop.example.com:995", "pop.example.com", 995, tls},
+            {"pop3s://pop.example.com", "pop.example.com", 995, tls},
+            {"POP3S://pop.example.com:1995", "pop.example.com", 1995, tls},
+            {"pop3://pop.example.com", "pop.example.com", 110, plain},
+            {"pop3://pop.example.com:995", "pop.example.com", 995, plain},
+            {"::1", "::1", 110, stls},
+            {"[::1]", "::1", 110, stls},
+            {"[::1]:995", "::1", 995, tls},
+            {"pop3s://[2001:db8::5]", "2001:db8::5", 995, tls},
+            {"pop3://[fe80::1]:2110", "fe80::1", 2110, plain},
+            {"pop.example.com:0", "", 0, stls},
+            {"pop.example.com:65536", "", 0, stls},
+            {"pop.example.com:pop3", "", 0, stls},
+            {"pop.example.com:", "", 0, stls},
+            {"pop3s://", "", 0, stls},
+            {"pop3s://:995", "", 0, stls},
+            {"[::1", "", 0, stls},
+            {"[::1]995", "", 0, stls},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r.text) << QString::fromLatin1(r.text) << QString::fromLatin1(r.host)
+                                  << r.port << r.security;
     }
     void serverAddress() {
         QFETCH(QString, text);
         QFETCH(QString, host);
         QFETCH(int, port);
-        const auto address = POPServerAddress(text);
-        QCOMPARE(address.has_value(), port != 0);
-        if (address)
-            QCOMPARE(*address, (std::pair{host, quint16(port)}));
+        QFETCH(POPServer::Security, security);
+        const std::optional<POPServer> server = POPServerAddress(text);
+        QCOMPARE(server.has_value(), !host.isEmpty());
+        if (server) {
+            QCOMPARE(server->host, host);
+            QCOMPARE(server->port, quint16(port));
+            QCOMPARE(server->security, security);
+        }
     }
 };
 

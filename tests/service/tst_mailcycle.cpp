@@ -122,8 +122,9 @@ private slots:
         QTest::newRow("medium") << "2" << true << QStringList{finished};
         QTest::newRow("blank level") << "" << true << QStringList{finished};
         QTest::newRow("high") << "3" << true
-                              << QStringList{success + "pop0.example", success + "pop1.example",
-                                             success + "pop2.example", finished};
+                              << QStringList{success + "pop0.example (unencrypted)",
+                                             success + "pop1.example (unencrypted)",
+                                             success + "pop2.example (unencrypted)", finished};
         const QString lost = QStringLiteral("2 8000 Lost connection/Timed out to: pop%1.example, "
                                             "This can be the result of remote server down time "
                                             "or and invalid username, password or mail settings");

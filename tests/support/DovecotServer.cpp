@@ -27,8 +27,9 @@ void Stop(QProcess& process) {
     process.waitForFinished(1000);
 }
 
-QString StartedOn(QProcess& process, quint16 port) {
-    if (Accepting(port))
+QString StartedOn(QProcess& process, quint16 port,
+                  const QHostAddress& address = QHostAddress(QHostAddress::LocalHost)) {
+    if (Accepting(port, address))
         return {};
     Stop(process);
     return QString::fromUtf8(process.readAll());
@@ -42,10 +43,10 @@ quint16 FreePort() {
     return probe.serverPort();
 }
 
-bool Accepting(quint16 port) {
+bool Accepting(quint16 port, const QHostAddress& address) {
     for (int i = 0; i < 100; ++i) {
         QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, port);
+        s.connectToHost(address, port);
         if (s.waitForConnected(100))
             return true;
         QThread::msleep(100);
@@ -91,7 +92,7 @@ QStringList DovecotServer::waiting(const QString& user) const {
     return out;
 }
 
-QString DovecotServer::start(const QList<User>& users) {
+QString DovecotServer::start(const QList<User>& users, const std::optional<Tls>& tls) {
     QByteArray passwords;
     for (const User& user : users) {
         passwords += user.name.toUtf8() + ":{PLAIN}" + user.password.toUtf8() + '\n';
@@ -100,6 +101,22 @@ QString DovecotServer::start(const QList<User>& users) {
             deposit(user.name, message);
     }
     port_ = FreePort();
+    const QString address = tls ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.1");
+    QString listeners =
+        QStringLiteral("  inet_listener pop3 {\n    address = %1\n    port = %2\n  }\n")
+            .arg(address)
+            .arg(port_);
+    QString security = QStringLiteral("ssl = no\ndisable_plaintext_auth = no\n");
+    if (tls) {
+        tlsPort_ = FreePort();
+        listeners += QStringLiteral("  inet_listener pop3s {\n    address = %1\n    port = %2\n"
+                                    "    ssl = yes\n  }\n")
+                         .arg(address)
+                         .arg(tlsPort_);
+        security = QStringLiteral("ssl = required\nssl_cert = <%1\nssl_key = <%2\n"
+                                  "ssl_min_protocol = TLSv1.2\ndisable_plaintext_auth = yes\n")
+                       .arg(tls->certificate, tls->key);
+    }
     const QString conf = folder_ + QStringLiteral("/dovecot.conf");
     if (!Write(folder_ + QStringLiteral("/users"), passwords) ||
         !QDir().mkpath(folder_ + QStringLiteral("/state")) ||
@@ -108,27 +125,29 @@ QString DovecotServer::start(const QList<User>& users) {
                          "state_dir = %1/state\n"
                          "log_path = %1/dovecot.log\n"
                          "protocols = pop3\n"
-                         "listen = 127.0.0.1\n"
-                         "ssl = no\n"
-                         "disable_plaintext_auth = no\n"
+                         "listen = %2\n"
+                         "%3"
                          "default_login_user = dovenull\n"
                          "default_internal_user = dovecot\n"
                          "default_internal_group = dovecot\n"
-                         "service pop3-login {\n  inet_listener pop3 {\n"
-                         "    address = 127.0.0.1\n    port = %2\n  }\n  chroot =\n}\n"
+                         "service pop3-login {\n%4  chroot =\n}\n"
                          "service anvil {\n  chroot =\n}\n"
                          "service imap-login {\n  chroot =\n}\n"
                          "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/users\n}\n"
                          "userdb {\n  driver = static\n"
                          "  args = uid=nobody gid=nogroup home=%1/mail/%u\n}\n"
                          "mail_location = maildir:%1/mail/%u/Maildir\n")
-                         .arg(folder_)
-                         .arg(port_)
+                         .arg(folder_, address, security, listeners)
                          .toUtf8()))
         return QStringLiteral("cannot write Dovecot's files in ") + folder_;
     process_.start(QStringLiteral("timeout"), {Lifetime, QStringLiteral("/usr/sbin/dovecot"),
                                                QStringLiteral("-F"), QStringLiteral("-c"), conf});
-    return StartedOn(process_, port_);
+    return StartedOn(process_, port_, QHostAddress(address));
+}
+
+QByteArray DovecotServer::log() const {
+    QFile f(folder_ + QStringLiteral("/dovecot.log"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 SmtpSinkServer::SmtpSinkServer(QString folder) : folder_(std::move(folder)) {

@@ -6,10 +6,12 @@
 // get to stop them.
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class DovecotServer {
 public:
@@ -29,9 +31,21 @@ public:
     // Why the peers cannot run here (a package missing, not root), or empty.
     [[nodiscard]] static QString Unavailable();
 
+    // A certificate and its key, PEM files readable by root.
+    struct Tls {
+        QString certificate;
+        QString key;
+    };
+
     // Writes the users and their mail and starts Dovecot; an error text, or empty.
-    [[nodiscard]] QString start(const QList<User>& users);
+    // Without tls: plain POP3 on 127.0.0.1:port(). With tls: on 127.0.0.2 (Dovecot counts
+    // a connection from its own address as secured), TLS required before any login,
+    // POP3 with STLS on port() and POP3S on tlsPort().
+    [[nodiscard]] QString start(const QList<User>& users, const std::optional<Tls>& tls = {});
     [[nodiscard]] quint16 port() const { return port_; }
+    [[nodiscard]] quint16 tlsPort() const { return tlsPort_; }
+    // Dovecot's own log so far.
+    [[nodiscard]] QByteArray log() const;
     // Puts another message into the user's mailbox.
     void deposit(const QString& user, const QByteArray& message);
     // The messages waiting in the user's mailbox, by file name.
@@ -40,6 +54,7 @@ public:
 private:
     QString folder_;
     quint16 port_ = 0;
+    quint16 tlsPort_ = 0;
     QProcess process_;
     int deposited_ = 0;
 };
@@ -69,4 +84,5 @@ private:
 
 // A free port on 127.0.0.1, and whether something accepts connections on a port.
 [[nodiscard]] quint16 FreePort();
-[[nodiscard]] bool Accepting(quint16 port);
+[[nodiscard]] bool Accepting(quint16 port,
+                             const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));

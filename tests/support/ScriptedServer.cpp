@@ -1,7 +1,9 @@
 #include "ScriptedServer.h"
 
 #include <QFile>
-#include <QTcpSocket>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTimer>
 #include <algorithm>
 
@@ -89,6 +91,23 @@ ScriptedServer& ScriptedServer::close() {
 
 ScriptedServer& ScriptedServer::call(std::function<void()> action) {
     return add({Step::Call, {}, 0, std::move(action)});
+}
+
+ScriptedServer& ScriptedServer::startTls() {
+    return add({Step::StartTls, {}});
+}
+
+void ScriptedServer::useTls(const QString& certificate, const QString& key) {
+    certificate_ = certificate;
+    key_ = key;
+}
+
+void ScriptedServer::Listener::incomingConnection(qintptr descriptor) {
+    auto* socket = new QSslSocket(this);
+    if (socket->setSocketDescriptor(descriptor))
+        addPendingConnection(socket);
+    else
+        delete socket;
 }
 
 bool ScriptedServer::finished() const {
@@ -201,6 +220,13 @@ void ScriptedServer::play(Connection& c) {
         case Step::Call:
             step.action();
             break;
+        case Step::StartTls: {
+            auto* ssl = qobject_cast<QSslSocket*>(c.socket.data());
+            ssl->setLocalCertificate(certificate_);
+            ssl->setPrivateKey(key_, QSsl::Ec);
+            ssl->startServerEncryption();
+            break;
+        }
         }
         ++c.step;
     }

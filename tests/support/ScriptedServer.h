@@ -47,6 +47,11 @@ public:
     ScriptedServer& close();
     // Runs action when the scenario gets there (to stop the client at a chosen step).
     ScriptedServer& call(std::function<void()> action);
+    // The server's side of a TLS handshake, with the certificate given to useTls(); what
+    // follows goes through TLS.
+    ScriptedServer& startTls();
+    // The certificate and key (PEM files) for startTls().
+    void useTls(const QString& certificate, const QString& key);
     // The steps that follow make the scenario of the next connection; the last scenario
     // serves every later one.
     ScriptedServer& nextConnection();
@@ -69,7 +74,7 @@ public:
 
 private:
     struct Step {
-        enum Kind { Expect, ExpectPrefix, ExpectMessage, Send, Pause, Close, Call } kind;
+        enum Kind { Expect, ExpectPrefix, ExpectMessage, Send, Pause, Close, Call, StartTls } kind;
         QByteArray bytes;
         int ms = 0;
         std::function<void()> action = {};
@@ -96,7 +101,18 @@ private:
         return scenarios_[c.scenario];
     }
 
-    QTcpServer server_;
+    // Accepts every connection as a QSslSocket, plain until startTls().
+    class Listener : public QTcpServer {
+    public:
+        using QTcpServer::QTcpServer;
+
+    protected:
+        void incomingConnection(qintptr descriptor) override;
+    };
+
+    Listener server_;
+    QString certificate_;
+    QString key_;
     std::vector<Scenario> scenarios_{1};
     QList<std::pair<QByteArray, QByteArray>> answers_;
     std::vector<std::unique_ptr<Connection>> connections_;
