@@ -4,6 +4,7 @@
 #include "TestCertificates.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -109,6 +110,54 @@ private slots:
         QCOMPARE(dovecot.waiting(QStringLiteral("sales")), QStringList());
         QCOMPARE(dovecot.waiting(QStringLiteral("catchall")), QStringList());
         QCOMPARE(dovecot.waiting(QStringLiteral("archive")).size(), 1);
+    }
+
+    // The service stopped while it relays a mailbox deletes what the SMTP server accepted
+    // before it ends, so that the next cycle delivers each message exactly once.
+    void stopWhileRelayingDeliversEachMessageOnce() {
+        const QString d = path(QStringLiteral("stop"));
+        QVERIFY(QDir().mkpath(d));
+        OpenToOthers(d);
+        QList<QByteArray> messages;
+        for (int n = 1; n <= 10; ++n)
+            messages.append("From: <ann@else.example>\r\nTo: sales@isp.example\r\nSubject: " +
+                            QByteArray::number(n) + "\r\n\r\nBody " + QByteArray::number(n) +
+                            "\r\n");
+        DovecotServer dovecot(d);
+        const QString failed =
+            dovecot.start({{QStringLiteral("sales"), QStringLiteral("pw1"), messages}});
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        SmtpSinkServer sink(d + QStringLiteral("/delivered"));
+        const QString sinkFailed = sink.start(0.2);
+        QVERIFY2(sinkFailed.isEmpty(), qPrintable(sinkFailed));
+        Configuration site = LoopbackSite(dovecot.port(), sink.port(), 10);
+        site.Accounts[1] = site.Accounts[2] = AccountRecord();
+        QVERIFY(FileMod::SaveData(site, FileMod::DataFilePath(d)));
+        const QProcessEnvironment env =
+            HollisvcEnvironment(d, d + QStringLiteral("/events.log"), 100);
+
+        QProcess svc;
+        svc.setProcessEnvironment(env);
+        svc.start(QStringLiteral(HOLLISVC_PATH), {QStringLiteral("-debug")});
+        QTRY_VERIFY_WITH_TIMEOUT(sink.count() >= 3, 10000);
+        QElapsedTimer stopping;
+        stopping.start();
+        svc.terminate();
+        QVERIFY(svc.waitForFinished(5000));
+        QVERIFY2(stopping.elapsed() < 5000, qPrintable(QString::number(stopping.elapsed())));
+        const int beforeQuery = sink.count();
+        QVERIFY2(beforeQuery < 10, "the stop came too late to test anything");
+        QCOMPARE(dovecot.waiting(QStringLiteral("sales")).size(), 10 - beforeQuery);
+
+        const QByteArray events = Query(d, env);
+        QVERIFY2(events.contains("\t1003\t"), events.constData());
+        QList<QByteArray> delivered;
+        for (int n = 1; n <= sink.count(); ++n)
+            delivered.append(sink.message(n));
+        std::sort(delivered.begin(), delivered.end());
+        std::sort(messages.begin(), messages.end());
+        QCOMPARE(delivered, messages);
+        QCOMPARE(dovecot.waiting(QStringLiteral("sales")), QStringList());
     }
 
     // Mail goes out only over a verified TLS session, from the first byte (pop3s://) or

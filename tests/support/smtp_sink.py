@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """A real SMTP server on loopback that keeps every message it accepts.
 
-Usage: smtp_sink.py PORT FOLDER SECONDS
+Usage: smtp_sink.py PORT FOLDER SECONDS [DELAY]
 Each message becomes FOLDER/N.eml (the data as the client meant it) and FOLDER/N.env
 (the envelope: the sender, then one recipient a line). Ends by itself after SECONDS.
+With DELAY, each message is answered that many seconds after its data: a slow server.
 """
+import asyncio
 import sys
 import time
 from pathlib import Path
@@ -13,11 +15,13 @@ from aiosmtpd.controller import Controller
 
 
 class Keep:
-    def __init__(self, folder):
+    def __init__(self, folder, delay):
         self.folder = Path(folder)
+        self.delay = delay
         self.count = 0
 
     async def handle_DATA(self, server, session, envelope):
+        await asyncio.sleep(self.delay)
         self.count += 1
         stem = self.folder / str(self.count)
         stem.with_suffix(".eml").write_bytes(envelope.original_content)
@@ -27,8 +31,10 @@ class Keep:
 
 def main():
     port, folder, seconds = int(sys.argv[1]), sys.argv[2], float(sys.argv[3])
+    delay = float(sys.argv[4]) if len(sys.argv) > 4 else 0
     # No size limit: a benchmark relays a 50 MB message.
-    controller = Controller(Keep(folder), hostname="127.0.0.1", port=port, data_size_limit=None)
+    controller = Controller(Keep(folder, delay), hostname="127.0.0.1", port=port,
+                            data_size_limit=None)
     controller.start()
     print("ready", flush=True)
     try:
