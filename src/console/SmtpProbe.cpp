@@ -9,63 +9,53 @@ constexpr int SilentSeconds = 10;
 
 } // namespace
 
-std::optional<SmtpReplyReader::Reply> SmtpReplyReader::next() {
-    qsizetype start = 0;
-    for (qsizetype end; (end = pending_.indexOf('\n', start)) >= 0; start = end + 1) {
-        const QByteArray line = pending_.mid(start, end - start).trimmed();
-        // "250-" goes on; "250 " or a bare "250" ends the reply.
-        if (line.size() > 3 && line.at(3) == '-')
-            continue;
-        bool numeric = false;
-        const int code = line.left(3).toInt(&numeric);
-        pending_.remove(0, end + 1);
-        return Reply{numeric ? code : 0, Ansi::FromAnsi(line)};
-    }
-    return std::nullopt;
-}
-
-SmtpProbe::SmtpProbe(QObject* parent) : QObject(parent) {
+SmtpProbe::SmtpProbe(QObject* parent)
+    : QObject(parent), smtp_(MailConnection::Protocol::SMTP, clock_) {
     silence_.setSingleShot(true);
     connect(&silence_, &QTimer::timeout, this,
             [this] { finish(false, tr("The server sent no answer.")); });
-    connect(&socket_, &QTcpSocket::readyRead, this, &SmtpProbe::received);
-    connect(&socket_, &QTcpSocket::errorOccurred, this,
-            [this] { finish(false, socket_.errorString()); });
+    connect(&smtp_, &MailConnection::replied, this, &SmtpProbe::received);
+    connect(&smtp_, &MailConnection::failed, this,
+            [this](const QString& description) { finish(false, description); });
+    connect(&smtp_.Socket, &SessionSocket::errorOccurred, this,
+            [this](const QString& description) { finish(false, description); });
 }
 
 void SmtpProbe::start(const QString& host, quint16 port, const QString& heloName) {
-    socket_.abort();
-    replies_.clear();
-    step_ = Step::Greeting;
+    greeted_ = false;
     heloName_ = heloName;
-    running_ = true;
+    running_ = smtp_.open(host, port);
+    if (!running_)
+        return finish(false, tr("The connection could not be started."));
+    awaited_ = smtp_.greeting();
     silence_.start(SilentSeconds * SecondLengthMs());
-    socket_.connectToHost(host, port);
 }
 
 void SmtpProbe::cancel() {
     running_ = false;
     silence_.stop();
-    socket_.abort();
+    smtp_.close();
 }
 
 void SmtpProbe::received() {
-    replies_.add(socket_.readAll());
-    while (const std::optional<SmtpReplyReader::Reply> reply = replies_.next()) {
-        const int expected = step_ == Step::Greeting ? 220 : 250;
-        if (reply->code != expected) {
-            finish(false, tr("The server answered: %1").arg(reply->text));
-            return;
-        }
-        if (step_ == Step::Helo) {
-            finish(true, {});
-            return;
-        }
-        step_ = Step::Helo;
-        const QString helo = QStringLiteral("HELO ") + heloName_ + QStringLiteral("\r\n");
-        socket_.write(Ansi::ToAnsi(helo).value_or(helo.toUtf8()));
-        silence_.start();
+    const std::optional<MailConnection::Reply> reply = smtp_.take(awaited_);
+    if (!reply)
+        return;
+    const QByteArray text = reply->text();
+    if (!text.startsWith(greeted_ ? "250" : "220")) {
+        const QByteArray last = text.trimmed().split('\n').last().trimmed();
+        return finish(false, tr("The server answered: %1").arg(Ansi::FromAnsi(last)));
     }
+    if (greeted_)
+        return finish(true, {});
+    greeted_ = true;
+    const std::optional<QByteArray> helo = Ansi::ToAnsi(QStringLiteral("HELO ") + heloName_);
+    const std::optional<MailConnection::Ticket> sent =
+        helo ? smtp_.send(*helo) : std::optional<MailConnection::Ticket>();
+    if (!sent)
+        return finish(false, tr("The server's name cannot be sent."));
+    awaited_ = *sent;
+    silence_.start();
 }
 
 void SmtpProbe::finish(bool passed, const QString& reason) {

@@ -1,32 +1,15 @@
 #pragma once
 
 // The SMTP settings dialog's connection test: connect, read the greeting, say HELO and read
-// the answer, without blocking. A refused connection or an unknown host fails at once;
-// a server that says nothing fails after 10 of its seconds.
+// the answer, without blocking. The replies are read by the mail engine's SMTP connection,
+// the same that relays the mail. A refused connection or an unknown host fails at once; a
+// server that says nothing fails after 10 of its seconds.
+
+#include "MailConnection.h"
+#include "RealTime.h"
 
 #include <QObject>
-#include <QTcpSocket>
 #include <QTimer>
-
-#include <optional>
-
-// Frames the bytes an SMTP server sends into whole replies (continuation lines "250-"
-// included) and gives their codes. The one place where the console reads SMTP.
-class SmtpReplyReader {
-public:
-    struct Reply {
-        int code = 0;
-        QString text; // the reply's last line, without its line end
-    };
-
-    void add(const QByteArray& bytes) { pending_ += bytes; }
-    // The next whole reply, once its last line has arrived.
-    [[nodiscard]] std::optional<Reply> next();
-    void clear() { pending_.clear(); }
-
-private:
-    QByteArray pending_;
-};
 
 class SmtpProbe : public QObject {
     Q_OBJECT
@@ -47,12 +30,11 @@ private:
     void received();
     void finish(bool passed, const QString& reason);
 
-    enum class Step { Greeting, Helo };
-
-    QTcpSocket socket_;
+    RealTime clock_; // the connection notes arrival times on it; nothing here needs more
+    MailConnection smtp_;
     QTimer silence_;
-    SmtpReplyReader replies_;
-    Step step_ = Step::Greeting;
+    MailConnection::Ticket awaited_ = 0;
+    bool greeted_ = false;
     QString heloName_;
     bool running_ = false;
 };

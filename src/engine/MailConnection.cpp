@@ -179,8 +179,10 @@ void MailConnection::complete() {
     owed_.pop_front();
     inBody_ = false;
     Reply reply = std::exchange(current_, {});
-    if (ticket >= floor_)
+    if (ticket >= floor_) {
         replies_.emplace_back(ticket, std::move(reply));
+        emit replied();
+    }
 }
 
 void MailConnection::fail(const QString& description) {

@@ -87,6 +87,8 @@ public:
     qint32 LastReceiveTime = 0;
 
 signals:
+    // A whole reply has arrived (for callers that do not wait in a loop).
+    void replied();
     // The reply could not be stored (too many pieces, out of memory, a line too long);
     // the connection has been closed.
     void failed(const QString& description);
