@@ -36,9 +36,9 @@ int main(int argc, char** argv) {
     RealTime clock(secondMs);
     RealTimer timer(clock);
     SlotWorker worker(clock);
-    ConfigSettings settings;
-    settings.PopTimeout = QStringLiteral("30");
-    settings.LogMode = QStringLiteral("1");
+    ServiceSettings settings;
+    settings.popTimeout = 30;
+    settings.logLevel = LogLevel::Low;
 
     const double cpuBefore = CpuSeconds();
     QElapsedTimer wall;

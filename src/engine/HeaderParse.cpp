@@ -1,7 +1,6 @@
 #include "HeaderParse.h"
 
 #include "Ansi.h"
-#include "ReadRules.h"
 
 #include <algorithm>
 #include <array>
@@ -111,14 +110,12 @@ bool IsPlainAddress(QByteArrayView text) {
 }
 
 PreparedMessage PrepareMessage(const QByteArray& text, const AccountRecord& account,
-                               const ConfigSettings& settings) {
+                               const ServiceSettings& settings) {
     PreparedMessage out;
-    const QByteArray postmaster = Bytes(settings.PostmasterMailbox);
+    const QByteArray postmaster = Bytes(settings.postmasterMailbox);
     out.Message = text.mid(BodyStart(text));
     if (account.GlobalMailHost)
         FindRecipients(SearchText(text, out.Message), Bytes(account.RemoteDomain), postmaster, out);
-    out.Sender = ReadRules::LeadingNumber(settings.SendToPostmaster) == 1
-                     ? postmaster
-                     : EnvelopeSender(out.Message, postmaster);
+    out.Sender = settings.sendToPostmaster ? postmaster : EnvelopeSender(out.Message, postmaster);
     return out;
 }

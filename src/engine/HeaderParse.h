@@ -4,6 +4,7 @@
 // envelope sender chosen and, for a domain mailbox, the recipients found in its header.
 
 #include "ConfigModel.h"
+#include "ServiceSettings.h"
 
 #include <QByteArray>
 #include <QList>
@@ -21,7 +22,7 @@ struct PreparedMessage {
 
 // text is the download as received, joined into one piece.
 [[nodiscard]] PreparedMessage PrepareMessage(const QByteArray& text, const AccountRecord& account,
-                                             const ConfigSettings& settings);
+                                             const ServiceSettings& settings);
 
 // A bare address fit for the envelope: one "@", one ".", nothing of quotes, brackets,
 // colons, blanks or control characters.

@@ -2,7 +2,6 @@
 
 #include "Ansi.h"
 #include "EventLog.h"
-#include "ReadRules.h"
 
 #include <QSet>
 #include <mutex>
@@ -19,7 +18,7 @@ void ReportTlsFailure(const QString& host, const QString& reason) {
 
 bool AwaitPOPTls(SessionSlot& slot, const QString& host) {
     MailConnection& pop = slot.POP;
-    const double seconds = ReadRules::LeadingNumber(slot.Settings.PopTimeout);
+    const int seconds = slot.Settings.popTimeout;
     Stopwatch watch(slot.Clock());
     while (!pop.Socket.encrypted()) {
         if (slot.StopRequested()) {

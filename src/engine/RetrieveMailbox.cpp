@@ -36,7 +36,8 @@ struct Account {
 
 // Every value that goes into a command, checked before anything is sent: one with a line
 // break would inject a command of its own.
-std::optional<Account> CheckedAccount(const AccountRecord& record, const ConfigSettings& settings) {
+std::optional<Account> CheckedAccount(const AccountRecord& record,
+                                      const ServiceSettings& settings) {
     Account a;
     a.host = record.MailServer;
     const struct {
@@ -49,8 +50,8 @@ std::optional<Account> CheckedAccount(const AccountRecord& record, const ConfigS
         {record.Password, &a.password, "the password"},
         {record.GlobalMailHost ? QString() : record.ExchangeUser, &a.exchangeUser,
          "the Exchange user"},
-        {settings.SmtpServer, nullptr, "the SMTP server name"},
-        {settings.PostmasterMailbox, &a.postmaster, "the postmaster address"},
+        {settings.smtpServer, nullptr, "the SMTP server name"},
+        {settings.postmasterMailbox, &a.postmaster, "the postmaster address"},
     };
     for (const auto& value : values) {
         const std::optional<QByteArray> bytes = WireText(value.text);
@@ -220,7 +221,7 @@ std::optional<POPServer> POPServerAddress(const QString& text) {
     if (server.host.isEmpty())
         return std::nullopt;
     if (port) {
-        const std::optional<quint16> number = PortNumber(*port);
+        const std::optional<quint16> number = ReadRules::PortNumber(*port);
         if (!number)
             return std::nullopt;
         server.port = *number;
@@ -290,7 +291,7 @@ bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
                      .arg(delivered));
         return false;
     };
-    const double popTimeout = ReadRules::LeadingNumber(slot.Settings.PopTimeout);
+    const int popTimeout = slot.Settings.popTimeout;
 
     const POPServer& server = account->server;
     const bool implicitTls = server.security == POPServer::Security::ImplicitTLS;

@@ -1,7 +1,6 @@
 #include "SendMessage.h"
 
 #include "EventLog.h"
-#include "ReadRules.h"
 #include "WireText.h"
 
 namespace {
@@ -31,7 +30,7 @@ bool SendRecipientList(SessionSlot& slot, const QList<QByteArray>& list,
         case Rcpt::Refused:
             anyRefused = true;
             LogEvent(EventLog::Warning, 8004,
-                     QStringLiteral("Recipient refused by: ") + slot.Settings.SmtpServer +
+                     QStringLiteral("Recipient refused by: ") + slot.Settings.smtpServer +
                          QStringLiteral(", the message is not delivered to ") +
                          QString::fromLatin1(address) + QStringLiteral(": ") +
                          QString::fromLatin1(slot.SMTPData.trimmed()));
@@ -48,9 +47,9 @@ bool SendRecipientList(SessionSlot& slot, const QList<QByteArray>& list,
 } // namespace
 
 Delivery SendMessage(SessionSlot& slot, const Envelope& envelope, QList<QByteArray> message) {
-    const QString& smtpServer = slot.Settings.SmtpServer;
+    const QString& smtpServer = slot.Settings.smtpServer;
     const std::optional<QByteArray> host = WireText(smtpServer);
-    const std::optional<QByteArray> postmaster = WireText(slot.Settings.PostmasterMailbox);
+    const std::optional<QByteArray> postmaster = WireText(slot.Settings.postmasterMailbox);
     const auto engineError = [](const QString& description) {
         LogEvent(EventLog::Error, 9010, QStringLiteral("SMTP Engine Error: ") + description);
         return Delivery::Unreachable;
@@ -59,10 +58,10 @@ Delivery SendMessage(SessionSlot& slot, const Envelope& envelope, QList<QByteArr
         return engineError(QStringLiteral("5 Invalid procedure call: the SMTP server or the "
                                           "postmaster address holds a character that cannot "
                                           "be sent"));
-    const std::optional<quint16> port = PortNumber(ReadRules::TrimSpaces(slot.Settings.SmtpPort));
+    const std::optional<quint16> port = slot.Settings.smtpPort;
     if (!port)
         return engineError(QStringLiteral("13 Type mismatch: SMTP port \"") +
-                           slot.Settings.SmtpPort + QLatin1Char('"'));
+                           slot.Settings.smtpPortText + QLatin1Char('"'));
     const QByteArray from = envelope.Sender.trimmed().isEmpty() ? *postmaster : envelope.Sender;
 
     if (!slot.SMTP.open(smtpServer, *port))

@@ -2,7 +2,6 @@
 
 #include "Ansi.h"
 #include "EventLog.h"
-#include "ReadRules.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -68,13 +67,8 @@ void SessionSlot::RequestStop() {
         this, [] {}, Qt::QueuedConnection);
 }
 
-double SessionSlot::timeout(Protocol protocol) const {
-    return ReadRules::LeadingNumber(protocol == Protocol::POP ? Settings.PopTimeout
-                                                              : Settings.SmtpTimeout);
-}
-
-double SessionSlot::LogLevel() const {
-    return ReadRules::LeadingNumber(Settings.LogMode);
+int SessionSlot::timeout(Protocol protocol) const {
+    return protocol == Protocol::POP ? Settings.popTimeout : Settings.smtpTimeout;
 }
 
 bool SessionSlot::stopped() {
@@ -141,7 +135,7 @@ bool SessionSlot::waitReply(Protocol protocol, std::optional<Ticket> ticket,
         LogEvent(EventLog::Error, 7200,
                  QStringLiteral("This error was returned from the POP Server: ") +
                      Ansi::FromAnsi(data));
-    } else if (LogLevel() > 2) {
+    } else if (Settings.logLevel == LogLevel::High) {
         LogEvent(EventLog::Error, pop ? 7210 : 7211,
                  (pop ? QStringLiteral("POP") : QStringLiteral("SMTP")) +
                      QStringLiteral(" service error, improper response code. Code should have "
@@ -202,7 +196,7 @@ bool SessionSlot::WaitSMTPDataReply(std::optional<Ticket> ticket, const QByteArr
 
 std::optional<SessionSlot::Ticket> SessionSlot::sendNoop(Protocol protocol) {
     std::optional<Ticket> ticket = connection(protocol).send("noop");
-    if (!ticket && LogLevel() == 3)
+    if (!ticket && Settings.logLevel == LogLevel::High)
         LogEvent(EventLog::Error, 7000,
                  (protocol == Protocol::POP ? QStringLiteral("Error Flushing: ")
                                             : QStringLiteral("Ping Error: ")) +

@@ -6,9 +6,9 @@
 // thread's events run, ending when its reply arrives, its time-out passes, the connection
 // closes or a stop is requested.
 
-#include "ConfigModel.h"
 #include "MailConnection.h"
 #include "RealTime.h"
+#include "ServiceSettings.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -30,8 +30,8 @@ public:
 
     explicit SessionSlot(RealTime& clock, QObject* parent = nullptr);
 
-    // The settings the waits read each time they use them (time-outs, LogMode).
-    ConfigSettings Settings;
+    // The settings of the cycle that runs the session (time-outs, log level, SMTP server).
+    ServiceSettings Settings;
 
     MailConnection POP;
     MailConnection SMTP;
@@ -111,8 +111,6 @@ public:
     void ReportNoAnswer(MailConnection& connection, Ticket ticket);
 
     [[nodiscard]] const RealTime& Clock() const { return clock_; }
-    // The level of LogMode: 1 Low, 2 Medium, 3 High.
-    [[nodiscard]] double LogLevel() const;
 
 private:
     enum class Protocol { POP, SMTP };
@@ -122,7 +120,7 @@ private:
     [[nodiscard]] std::optional<Reply> await(MailConnection& connection, Ticket ticket,
                                              double seconds, bool stallRule);
     [[nodiscard]] std::optional<Ticket> sendNoop(Protocol protocol);
-    [[nodiscard]] double timeout(Protocol protocol) const;
+    [[nodiscard]] int timeout(Protocol protocol) const;
     // Whether a stop ends the waits now.
     [[nodiscard]] bool stopped();
     // Waits until no more than backlog bytes are left to send on the SMTP socket; false

@@ -13,7 +13,7 @@ SlotWorker::~SlotWorker() {
     thread_.wait();
 }
 
-bool SlotWorker::run(const ConfigSettings& settings, Session session) {
+bool SlotWorker::run(const ServiceSettings& settings, Session session) {
     if (busy_.exchange(true))
         return false;
     QMetaObject::invokeMethod(

@@ -24,7 +24,7 @@ public:
     // Starts session on the slot's thread with these settings and returns at once;
     // finished() carries its result. False, and nothing started, while
     // a session runs.
-    [[nodiscard]] bool run(const ConfigSettings& settings, Session session);
+    [[nodiscard]] bool run(const ServiceSettings& settings, Session session);
     [[nodiscard]] bool busy() const { return busy_.load(); }
     // Makes every wait of the running session (and of later ones) end at once.
     void requestStop();

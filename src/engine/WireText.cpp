@@ -14,11 +14,3 @@ QString VisibleText(QString text) {
         .replace(QLatin1Char('\n'), QLatin1String("\\n"))
         .replace(QChar(0), QLatin1String("\\0"));
 }
-
-std::optional<quint16> PortNumber(const QString& text) {
-    bool ok = false;
-    const uint port = text.toUInt(&ok);
-    if (!ok || port == 0 || port > 65535)
-        return std::nullopt;
-    return static_cast<quint16>(port);
-}

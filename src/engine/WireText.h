@@ -12,6 +12,3 @@
 
 // text with CR, LF and NUL written as \r, \n and \0, for an event that names it.
 [[nodiscard]] QString VisibleText(QString text);
-
-// A port number from 1 to 65535 as the whole of text; nullopt for anything else.
-[[nodiscard]] std::optional<quint16> PortNumber(const QString& text);

@@ -197,10 +197,10 @@ void CtrlFrm::runSequential(int index) {
         });
     }
     sequentialIndex_ = index;
-    serve(*sequential_, config_.Settings, config_.Accounts[index]);
+    serve(*sequential_, settings_, config_.Accounts[index]);
 }
 
-void CtrlFrm::serve(SlotWorker& worker, const ConfigSettings& settings,
+void CtrlFrm::serve(SlotWorker& worker, const ServiceSettings& settings,
                     const AccountRecord& account) {
     (void)worker.run(settings, [retrieve = setup_.retrieve, account](SessionSlot& slot) {
         return retrieve(slot, account);
@@ -237,7 +237,7 @@ void CtrlFrm::SessionTick(int index) {
         logOutcome(ok, level, account, sessions_.at(index)->popEncryption());
         endSession(index);
     });
-    serve(*worker, config.Settings, account);
+    serve(*worker, ReadServiceSettings(config.Settings), account);
 }
 
 void CtrlFrm::endSession(int index) {

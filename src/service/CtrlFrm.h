@@ -75,7 +75,7 @@ private:
     void serveAccounts();
     void runSequential(int index);
     // Starts the account's session on the worker.
-    void serve(SlotWorker& worker, const ConfigSettings& settings, const AccountRecord& account);
+    void serve(SlotWorker& worker, const ServiceSettings& settings, const AccountRecord& account);
     void queueSessions();
     void SessionTick(int index);
     void endSession(int index);

@@ -22,12 +22,12 @@ AccountRecord DomainAccount(const QString& remoteDomain = QStringLiteral("exampl
     return a;
 }
 
-ConfigSettings Settings(const QString& sendToPostmaster = QStringLiteral("0")) {
+ServiceSettings Settings(const QString& sendToPostmaster = QStringLiteral("0")) {
     ConfigSettings s;
     s.PostmasterMailbox = QString::fromLatin1(Postmaster);
     s.SendToPostmaster = sendToPostmaster;
     s.LogMode = QStringLiteral("1");
-    return s;
+    return ReadServiceSettings(s);
 }
 
 } // namespace

@@ -23,7 +23,7 @@ QByteArray Download(int n) {
     return "+OK 80 octets\r\n" + Relayed(n);
 }
 
-ConfigSettings Settings(quint16 smtpPort) {
+ServiceSettings Settings(quint16 smtpPort) {
     ConfigSettings s;
     s.SmtpServer = QStringLiteral("127.0.0.1");
     s.SmtpPort = QString::number(smtpPort);
@@ -31,7 +31,7 @@ ConfigSettings Settings(quint16 smtpPort) {
     s.SendToPostmaster = QStringLiteral("0");
     s.LogMode = QStringLiteral("1");
     s.PopTimeout = s.SmtpTimeout = QStringLiteral("30");
-    return s;
+    return ReadServiceSettings(s);
 }
 
 // Plain by choice, so that no warning about the password joins the events; the TLS
@@ -344,8 +344,8 @@ private slots:
         Session s;
         QTcpServer closed;
         closed.listen(QHostAddress::LocalHost, 0);
-        s.slot.Settings.SmtpServer = smtpServer;
-        s.slot.Settings.SmtpPort = QString::number(closed.serverPort());
+        s.slot.Settings.smtpServer = smtpServer;
+        s.slot.Settings.smtpPort = quint16(closed.serverPort());
         closed.close();
         s.login("+OK 3 240");
         s.retr(1, {Download(1)});
@@ -537,13 +537,13 @@ private slots:
         Session s;
         s.login("+OK 1 80");
         AccountRecord& a = s.account;
-        ConfigSettings& settings = s.slot.Settings;
+        ServiceSettings& settings = s.slot.Settings;
         for (auto [name, target] : {std::pair{"UserName", &a.UserName},
                                     {"Password", &a.Password},
                                     {"ExchangeUser", &a.ExchangeUser},
                                     {"MailServer", &a.MailServer},
-                                    {"SmtpServer", &settings.SmtpServer},
-                                    {"PostmasterMailbox", &settings.PostmasterMailbox}}) {
+                                    {"SmtpServer", &settings.smtpServer},
+                                    {"PostmasterMailbox", &settings.postmasterMailbox}}) {
             if (field == QLatin1String(name))
                 *target = field == "MailServer" ? a.MailServer + value : value;
         }

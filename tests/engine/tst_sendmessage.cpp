@@ -12,13 +12,13 @@ namespace {
 constexpr int ShortSecondMs = 10;
 const QByteArray Helo = "HELO 127.0.0.1";
 
-ConfigSettings Settings(const QString& logMode) {
+ServiceSettings Settings(const QString& logMode) {
     ConfigSettings s;
     s.SmtpServer = QStringLiteral("127.0.0.1");
     s.PostmasterMailbox = QStringLiteral("Administrator");
     s.LogMode = logMode;
     s.PopTimeout = s.SmtpTimeout = QStringLiteral("30");
-    return s;
+    return ReadServiceSettings(s);
 }
 
 // The message as the POP3 server sent it: still dot-stuffed, ending with its "." line.
@@ -136,7 +136,7 @@ private slots:
         ScriptedServer smtp;
         smtp.answer("noop", "250 ok");
         Play(smtp, "220-first line\r\n220 ready", exchange);
-        slot.Settings.SmtpPort = QString::number(smtp.port());
+        slot.Settings.smtpPort = quint16(smtp.port());
         MemoryEventLog log;
 
         const bool fromHeader = !recipientList.isEmpty();
@@ -168,7 +168,7 @@ private slots:
                  Exchange{{"rcpt to: <1234@example.com>", "550 5.1.1 not a mailbox"},
                           {"rcpt to: ann@example.com", "250 ok"}} +
                  DataAccepted);
-        slot.Settings.SmtpPort = QString::number(smtp.port());
+        slot.Settings.smtpPort = quint16(smtp.port());
         MemoryEventLog log;
         QCOMPARE(
             SendMessage(slot, {"x@y.org", {"<1234@example.com>", "ann@example.com"}, true}, Pieces),
@@ -205,13 +205,13 @@ private slots:
         slot.Settings = Settings(QStringLiteral("1"));
         ScriptedServer smtp;
         smtp.answer("noop", "250 ok");
-        slot.Settings.SmtpPort = QString::number(smtp.port());
+        slot.Settings.smtpPort = quint16(smtp.port());
         if (situation == "refused") {
             QTcpServer probe;
             probe.listen(QHostAddress::LocalHost, 0);
-            slot.Settings.SmtpPort = QString::number(probe.serverPort());
+            slot.Settings.smtpPort = quint16(probe.serverPort());
         } else if (situation == "unknown host") {
-            slot.Settings.SmtpServer = QStringLiteral("no-such-host.invalid");
+            slot.Settings.smtpServer = QStringLiteral("no-such-host.invalid");
         } else if (situation == "no answer to the data") {
             Play(smtp, "220 ready", Greeted("x@y.org") + Accepted({"anna"}));
             smtp.expect("data").reply("354 go on").expectMessage();
@@ -244,7 +244,8 @@ private slots:
         RealTime clock(ShortSecondMs);
         SessionSlot slot(clock);
         slot.Settings = Settings(QStringLiteral("1"));
-        slot.Settings.SmtpPort = port;
+        slot.Settings.smtpPort = std::nullopt;
+        slot.Settings.smtpPortText = port;
         MemoryEventLog log;
         QCOMPARE(SendMessage(slot, {"x@y.org", {"anna"}, false}, Pieces), Delivery::Unreachable);
         QCOMPARE(log.entries(),
