@@ -42,6 +42,20 @@ const Exchange DataAccepted = {{"noop", {}},
                                {"noop", {}},
                                {"quit", "221 bye"}};
 
+// A slot on a running short clock, and an SMTP server that answers every "noop".
+struct Session {
+    RealTime clock{ShortSecondMs};
+    RealTimer timer{clock};
+    SessionSlot slot{clock};
+    ScriptedServer smtp;
+
+    explicit Session(const QString& logMode) {
+        slot.Settings = Settings(logMode);
+        slot.Settings.smtpPort = smtp.port();
+        smtp.answer("noop", "250 ok");
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Delivery)
@@ -129,14 +143,10 @@ private slots:
         QFETCH(Exchange, exchange);
         QFETCH(Delivery, ok);
         QFETCH(QList<qint32>, events);
-        RealTime clock(ShortSecondMs);
-        RealTimer timer(clock);
-        SessionSlot slot(clock);
-        slot.Settings = Settings(logMode);
-        ScriptedServer smtp;
-        smtp.answer("noop", "250 ok");
+        Session s(logMode);
+        SessionSlot& slot = s.slot;
+        ScriptedServer& smtp = s.smtp;
         Play(smtp, "220-first line\r\n220 ready", exchange);
-        slot.Settings.smtpPort = quint16(smtp.port());
         MemoryEventLog log;
 
         const bool fromHeader = !recipientList.isEmpty();
@@ -157,22 +167,16 @@ private slots:
     }
 
     void refusedRecipientIsNamed() {
-        RealTime clock(ShortSecondMs);
-        RealTimer timer(clock);
-        SessionSlot slot(clock);
-        slot.Settings = Settings(QStringLiteral("1"));
-        ScriptedServer smtp;
-        smtp.answer("noop", "250 ok");
-        Play(smtp, "220 ready",
+        Session s(QStringLiteral("1"));
+        Play(s.smtp, "220 ready",
              Greeted("x@y.org") +
                  Exchange{{"rcpt to: <1234@example.com>", "550 5.1.1 not a mailbox"},
                           {"rcpt to: ann@example.com", "250 ok"}} +
                  DataAccepted);
-        slot.Settings.smtpPort = quint16(smtp.port());
         MemoryEventLog log;
-        QCOMPARE(
-            SendMessage(slot, {"x@y.org", {"<1234@example.com>", "ann@example.com"}, true}, Pieces),
-            Delivery::Accepted);
+        QCOMPARE(SendMessage(s.slot, {"x@y.org", {"<1234@example.com>", "ann@example.com"}, true},
+                             Pieces),
+                 Delivery::Accepted);
         QCOMPARE(log.entries(),
                  (QList<EventLog::Entry>{
                      {EventLog::Warning, 8004,
@@ -199,13 +203,9 @@ private slots:
         QFETCH(QString, situation);
         QFETCH(qint32, event);
         QFETCH(QString, text);
-        RealTime clock(ShortSecondMs);
-        RealTimer timer(clock);
-        SessionSlot slot(clock);
-        slot.Settings = Settings(QStringLiteral("1"));
-        ScriptedServer smtp;
-        smtp.answer("noop", "250 ok");
-        slot.Settings.smtpPort = quint16(smtp.port());
+        Session s(QStringLiteral("1"));
+        SessionSlot& slot = s.slot;
+        ScriptedServer& smtp = s.smtp;
         if (situation == "refused") {
             QTcpServer probe;
             probe.listen(QHostAddress::LocalHost, 0);
