@@ -2,10 +2,8 @@
 
 #include "Ansi.h"
 #include "EventLog.h"
+#include "OncePerAccount.h"
 #include "ReadRules.h"
-
-#include <QSet>
-#include <mutex>
 
 namespace {
 
@@ -60,16 +58,8 @@ bool UpgradePOP(SessionSlot& slot, const QString& host) {
 }
 
 void WarnUnencryptedLogin(const AccountRecord& account) {
-    // Once per account while the service runs: sessions of several slots ask at once.
-    static std::mutex mutex;
-    static QSet<QString> warned;
-    {
-        const std::lock_guard lock(mutex);
-        const QString key = account.MailServer + QLatin1Char('\n') + account.UserName;
-        if (warned.contains(key))
-            return;
-        warned.insert(key);
-    }
+    if (!FirstTimeFor("plain login", account))
+        return;
     LogEvent(EventLog::Warning, 8021,
              QStringLiteral("Password sent unencrypted to: ") + account.MailServer +
                  QStringLiteral(" for ") + account.UserName +

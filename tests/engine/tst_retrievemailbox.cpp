@@ -47,6 +47,21 @@ AccountRecord Account(quint16 popPort) {
 
 const Exchange Login = {{"USER bob", "+OK"}, {"PASS secret", "+OK"}};
 
+// The answer to UIDL that gives each of the numbers the ID "uid-" and its number.
+QByteArray UniqueIDs(const QList<int>& numbers) {
+    QByteArray answer = "+OK";
+    for (const int n : numbers)
+        answer += "\r\n" + QByteArray::number(n) + " uid-" + QByteArray::number(n);
+    return answer + "\r\n.";
+}
+
+QList<int> Numbers(int first, int last) {
+    QList<int> numbers;
+    for (int n = first; n <= last; ++n)
+        numbers.append(n);
+    return numbers;
+}
+
 Exchange SmtpAccepting(const QByteArray& rcpt = "anna",
                        const QByteArray& afterData = "250 queued") {
     Exchange e = {{"HELO 127.0.0.1", "250 hello"}, {"mail from: x@y.org", "250 ok"},
@@ -77,10 +92,14 @@ struct Session {
         slot.Settings = Settings(smtp.port());
         account = Account(pop.port());
     }
-    // Greeting, USER, PASS and STAT.
-    void login(const QByteArray& stat) {
+    // Greeting, USER, PASS and STAT, and where STAT counts messages, UIDL with uidl as
+    // its answer, by default an ID for each.
+    void login(const QByteArray& stat, QByteArray uidl = {}) {
         Play(pop, "+OK ready", Login);
         pop.expect("STAT").reply(stat);
+        const int count = ReadStatCount(stat).trimmed().toInt();
+        if (count > 0)
+            pop.expect("UIDL").reply(uidl.isEmpty() ? UniqueIDs(Numbers(1, count)) : uidl);
     }
     // LIST and RETR of message n, with the download sent as given.
     void retr(int n, const QList<QByteArray>& pieces, int pauseMs = 5) {
@@ -122,6 +141,8 @@ class TestRetrieveMailbox : public QObject {
 
 private slots:
     void initTestCase() {
+        // Every session's account names a server port of its own, and so a list of its own.
+        qputenv("HOLLIMERE_STATE_DIR", dir.path().toUtf8());
         certs.emplace(dir.filePath(QStringLiteral("certificates")));
         QVERIFY2(certs->issue(QStringLiteral("loopback"), {QStringLiteral("IP:127.0.0.1")}) &&
                      certs->issue(QStringLiteral("elsewhere"),
@@ -157,7 +178,7 @@ private slots:
         Session s;
         s.account.KeepMailOnHost = keep;
         s.login("+OK 12 987");
-        QList<QByteArray> expected = {"CAPA", "USER bob", "PASS secret", "STAT", "noop"};
+        QList<QByteArray> expected = {"CAPA", "USER bob", "PASS secret", "STAT", "UIDL", "noop"};
         QList<QByteArray> relayed;
         for (int n = 1; n <= 12; ++n) {
             const QByteArray number = QByteArray::number(n);
@@ -208,17 +229,14 @@ private slots:
         QCOMPARE(s.smtp.messages(), (QList<QByteArray>{Relayed(1), Relayed(2)}));
         QCOMPARE(s.deletions(), (QList<QByteArray>{"dele 1", "dele 2"}));
         using Batches = QList<QList<QByteArray>>;
-        const Batches expected = pipelined ? Batches{{"CAPA"},
-                                                     {"USER bob"},
-                                                     {"PASS secret"},
-                                                     {"STAT"},
-                                                     {"noop", "LIST 1", "RETR 1"},
-                                                     {"noop"},
-                                                     {"noop", "dele 1", "LIST 2", "RETR 2"},
-                                                     {"noop"},
-                                                     {"noop", "dele 2"},
-                                                     {"noop", "quit"}}
-                                           : Batches();
+        const Batches expected =
+            pipelined ? Batches{{"CAPA"},        {"USER bob"},
+                                {"PASS secret"}, {"STAT"},
+                                {"UIDL"},        {"noop", "LIST 1", "RETR 1"},
+                                {"noop"},        {"noop", "dele 1", "LIST 2", "RETR 2"},
+                                {"noop"},        {"noop", "dele 2"},
+                                {"noop", "quit"}}
+                      : Batches();
         for (const QList<QByteArray>& batch : s.pop.batches())
             QVERIFY2(pipelined || batch.size() == 1, batch.join(' ').constData());
         if (pipelined)
