@@ -1,22 +1,18 @@
 #include "FileMod.h"
 
 #include "Ansi.h"
+#include "AtomicFile.h"
 #include "ReadRules.h"
 #include "RecordLayout.h"
 #include "SecurityMod.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
-#include <QTemporaryFile>
 
 #include <cmath>
-#include <cstdio>
-#include <fcntl.h>
 #include <span>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace FileMod {
 
@@ -198,33 +194,11 @@ QString makeFileKey() {
     return key;
 }
 
-// Writes `bytes` to a new file beside `path` and renames it over `path`, so that a
-// reader sees the old file or the new one, never a part. Owner-only, every time.
 FileResult writeAtomically(const QString& path, const QByteArray& bytes) {
-    QTemporaryFile tmp(path + QStringLiteral(".XXXXXX"));
-    if (!tmp.open())
-        return {FileResult::Failure::Error,
-                QStringLiteral("Cannot create a file beside %1: %2").arg(path, tmp.errorString())};
-    const bool written = tmp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-                         tmp.write(bytes) == bytes.size() && tmp.flush() &&
-                         ::fsync(tmp.handle()) == 0;
-    if (!written)
-        return {FileResult::Failure::Error,
-                QStringLiteral("Cannot write %1: %2").arg(tmp.fileName(), tmp.errorString())};
-    tmp.close();
-    if (std::rename(QFile::encodeName(tmp.fileName()).constData(),
-                    QFile::encodeName(path).constData()) != 0)
-        return {FileResult::Failure::Error,
-                QStringLiteral("Cannot replace %1: %2").arg(path, qt_error_string(errno))};
-    tmp.setAutoRemove(false);
-    // Make the rename itself durable.
-    const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return {};
+    const QString error = WriteAtomically(path, bytes);
+    if (error.isEmpty())
+        return {};
+    return {FileResult::Failure::Error, error};
 }
 
 void readRecords(Configuration& cfg, const Records& in) {

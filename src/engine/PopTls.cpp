@@ -2,9 +2,7 @@
 
 #include "Ansi.h"
 #include "EventLog.h"
-
-#include <QSet>
-#include <mutex>
+#include "OncePerAccount.h"
 
 namespace {
 
@@ -59,16 +57,8 @@ bool UpgradePOP(SessionSlot& slot, const QString& host) {
 }
 
 void WarnUnencryptedLogin(const AccountRecord& account) {
-    // Once per account while the service runs: sessions of several slots ask at once.
-    static std::mutex mutex;
-    static QSet<QString> warned;
-    {
-        const std::lock_guard lock(mutex);
-        const QString key = account.MailServer + QLatin1Char('\n') + account.UserName;
-        if (warned.contains(key))
-            return;
-        warned.insert(key);
-    }
+    if (!FirstTimeFor("plain login", account))
+        return;
     LogEvent(EventLog::Warning, 8021,
              QStringLiteral("Password sent unencrypted to: ") + account.MailServer +
                  QStringLiteral(" for ") + account.UserName +

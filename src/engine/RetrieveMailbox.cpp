@@ -1,13 +1,18 @@
 #include "RetrieveMailbox.h"
 
+#include "DeliveredList.h"
 #include "EventLog.h"
+#include "Folders.h"
 #include "HeaderParse.h"
+#include "OncePerAccount.h"
 #include "PopTls.h"
 #include "ReadRules.h"
 #include "SendMessage.h"
 #include "WireText.h"
 
+#include <QHash>
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -117,8 +122,9 @@ enum class Outcome {
 };
 
 // Downloads, prepares and relays message n.
+// onAccepted runs the moment the SMTP server has accepted it.
 Outcome HandleMessage(SessionSlot& slot, const AccountRecord& record, const Account& account, int n,
-                      const Request& request) {
+                      const Request& request, const std::function<void()>& onAccepted) {
     if (request.list)
         (void)slot.AwaitReply(slot.POP, *request.list, SessionSlot::ShortReplySeconds);
     if (!request.retr)
@@ -166,7 +172,7 @@ Outcome HandleMessage(SessionSlot& slot, const AccountRecord& record, const Acco
     // The idle POP3 connection is kept alive while the message goes out over SMTP.
     slot.SetPOPAlive(true);
     slot.SetSMTPAlive(false);
-    const Delivery delivery = SendMessage(slot, envelope, std::move(message));
+    const Delivery delivery = SendMessage(slot, envelope, std::move(message), onAccepted);
     slot.SetSMTPAlive(true);
     slot.SetPOPAlive(false);
     switch (delivery) {
@@ -178,6 +184,38 @@ Outcome HandleMessage(SessionSlot& slot, const AccountRecord& record, const Acco
         break;
     }
     return Outcome::SMTPDown;
+}
+
+// The unique ID of each message number in a UIDL reply. An ID the server gives to two
+// messages tells neither apart, so both go without one, as do lines that are no ID.
+QHash<int, QByteArray> UniqueIDs(const SessionSlot::Reply& reply) {
+    QHash<int, QByteArray> byNumber;
+    QHash<QByteArray, int> seen;
+    const QList<QByteArray> lines = reply.text().split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> fields = lines[i].trimmed().split(' ');
+        bool numeric = false;
+        const int n = fields.value(0).toInt(&numeric);
+        if (fields.size() != 2 || !numeric || n < 1 || !DeliveredList::ValidID(fields[1]))
+            continue;
+        if (++seen[fields[1]] == 1)
+            byNumber.insert(n, fields[1]);
+    }
+    byNumber.removeIf([&seen](auto it) { return seen.value(it.value()) > 1; });
+    return byNumber;
+}
+
+void WarnNoUniqueIDs(const AccountRecord& record) {
+    if (!FirstTimeFor("UIDL", record))
+        return;
+    LogEvent(EventLog::Warning, 8022,
+             QStringLiteral("No unique IDs from: ") + record.MailServer + QStringLiteral(" for ") +
+                 record.UserName +
+                 (record.KeepMailOnHost
+                      ? QStringLiteral(", the server refuses UIDL: the messages kept on it are "
+                                       "delivered again in every cycle.")
+                      : QStringLiteral(", the server refuses UIDL: a message is delivered "
+                                       "again when a session breaks off after its delivery.")));
 }
 
 } // namespace
@@ -335,19 +373,75 @@ bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
     }
     const double count =
         ReadRules::LeadingNumber(QString::fromLatin1(ReadStatCount(statReply->text())));
+    if (count == 0) {
+        // Nothing left on the server: neither is anything on the list.
+        if (std::optional<DeliveredList> list = DeliveredList::Load(Folders::State(), record))
+            list->keepOnly({});
+    }
     if (count > 0) {
-        slot.FlushPOP();
         const int last = int(std::min<double>(count, std::numeric_limits<int>::max()));
+        // Where the server gives unique IDs, what was delivered before is known: kept mail
+        // is left alone, and a deletion lost with a broken session is made up.
+        const std::optional<Ticket> uidl = pop.send("UIDL", Shape::Lines);
+        const std::optional<SessionSlot::Reply> uidlReply =
+            uidl ? slot.AwaitReply(pop, *uidl, popTimeout) : std::nullopt;
+        if (!uidlReply) {
+            if (uidl)
+                slot.ReportNoAnswer(pop, *uidl);
+            return end(Ending::POPFailed);
+        }
+        QHash<int, QByteArray> ids;
+        std::optional<DeliveredList> list;
+        if (uidlReply->startsWith("+OK")) {
+            ids = UniqueIDs(*uidlReply);
+            list = DeliveredList::Load(Folders::State(), record);
+            if (list)
+                list->keepOnly(QSet<QByteArray>(ids.cbegin(), ids.cend()));
+        } else {
+            WarnNoUniqueIDs(record);
+        }
+        QList<int> fetch;
+        QList<int> deliveredBefore;
+        for (int n = 1; n <= last; ++n) {
+            const bool known = list && list->contains(ids.value(n));
+            if (!known)
+                fetch.append(n);
+            else if (!record.KeepMailOnHost)
+                deliveredBefore.append(n);
+        }
+        // Their deletions go out together where the server pipelines.
+        QList<Ticket> deletions;
+        for (const int n : deliveredBefore) {
+            const std::optional<Ticket> dele = pop.send("dele " + QByteArray::number(n));
+            deleted = deleted || dele.has_value();
+            if (!dele || (!pop.Pipelining && !slot.WaitPOPReply(dele, "+OK")))
+                return end(Ending::POPFailed);
+            if (pop.Pipelining)
+                deletions.append(*dele);
+        }
+        for (const Ticket dele : deletions) {
+            if (!slot.WaitPOPReply(dele, "+OK"))
+                return end(Ending::POPFailed);
+        }
+        slot.FlushPOP();
         std::optional<Request> ahead;
-        for (int n = 1; n <= last && !slot.StopRequested(); ++n) {
+        for (qsizetype i = 0; i < fetch.size() && !slot.StopRequested(); ++i) {
+            const int n = fetch[i];
+            const bool more = i + 1 < fetch.size();
             const Request request =
                 ahead ? *std::exchange(ahead, std::nullopt) : RequestMessage(slot, n);
-            const Outcome outcome = HandleMessage(slot, record, *account, n, request);
+            // The ID goes on the list before anything else happens: a session cut off after
+            // this point never delivers the message again.
+            const auto remember = [&list, id = ids.value(n)] {
+                if (list && !id.isEmpty())
+                    list->add(id);
+            };
+            const Outcome outcome = HandleMessage(slot, record, *account, n, request, remember);
             if (outcome == Outcome::Fail || outcome == Outcome::SMTPDown)
                 return end(outcome == Outcome::Fail ? Ending::POPFailed : Ending::SMTPDown);
             if (outcome != Outcome::Delivered) {
-                if (pop.Pipelining && n < last)
-                    ahead = RequestMessage(slot, n + 1);
+                if (pop.Pipelining && more)
+                    ahead = RequestMessage(slot, fetch[i + 1]);
                 continue;
             }
             ++delivered;
@@ -360,8 +454,8 @@ bool RetrieveMailbox(SessionSlot& slot, const AccountRecord& record) {
             deleted = deleted || dele.has_value();
             // The next message's commands go out with the noop and "dele"; the reply to
             // "dele" still comes first, and a failure leaves the rest unread.
-            if (pop.Pipelining && n < last && !slot.StopRequested())
-                ahead = RequestMessage(slot, n + 1);
+            if (pop.Pipelining && more && !slot.StopRequested())
+                ahead = RequestMessage(slot, fetch[i + 1]);
             if (dele && !slot.WaitPOPReply(dele, "+OK"))
                 return end(Ending::POPFailed);
         }

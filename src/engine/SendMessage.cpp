@@ -46,7 +46,8 @@ bool SendRecipientList(SessionSlot& slot, const QList<QByteArray>& list,
 
 } // namespace
 
-Delivery SendMessage(SessionSlot& slot, const Envelope& envelope, QList<QByteArray> message) {
+Delivery SendMessage(SessionSlot& slot, const Envelope& envelope, QList<QByteArray> message,
+                     const std::function<void()>& onAccepted) {
     const QString& smtpServer = slot.Settings.smtpServer;
     const std::optional<QByteArray> host = WireText(smtpServer);
     const std::optional<QByteArray> postmaster = WireText(slot.Settings.postmasterMailbox);
@@ -83,6 +84,8 @@ Delivery SendMessage(SessionSlot& slot, const Envelope& envelope, QList<QByteArr
         slot.ReportSMTPFailure(smtpServer);
         return failure;
     }
+    if (onAccepted)
+        onAccepted();
     slot.PingSMTP();
     (void)slot.SMTPCommand("quit", "221");
     slot.SMTP.close();

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <functional>
 
 struct Envelope {
     QByteArray Sender; // blank: the postmaster address takes its place
@@ -24,6 +25,9 @@ enum class Delivery {
 };
 
 // Relays message (consumed: each piece is freed as it is handed over) to the SMTP server
-// of slot.Settings.
+// of slot.Settings. onAccepted runs the moment the server has answered the end of the data
+// with "250", before the SMTP session is closed: what must be remembered of a delivery is
+// written there, so that nothing but that one reply lies between delivery and record.
 [[nodiscard]] Delivery SendMessage(SessionSlot& slot, const Envelope& envelope,
-                                   QList<QByteArray> message);
+                                   QList<QByteArray> message,
+                                   const std::function<void()>& onAccepted = {});

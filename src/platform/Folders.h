@@ -15,8 +15,8 @@ namespace Folders {
 // hollisvc for the console: HOLLIMERE_PROGRAM_DIR, else the program's folder.
 [[nodiscard]] QString Program();
 
-// What the service writes for itself (the downloaded version file): HOLLIMERE_STATE_DIR,
-// else Data().
+// What the service writes for itself (the downloaded version file, the lists of delivered
+// messages): HOLLIMERE_STATE_DIR, else Data().
 [[nodiscard]] QString State();
 
 } // namespace Folders

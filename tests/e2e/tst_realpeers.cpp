@@ -20,24 +20,6 @@ class TestRealPeers : public QObject {
 
     QString path(const QString& name) const { return dir.filePath(name); }
 
-    // Dovecot reads its folder as an unprivileged user.
-    static void OpenToOthers(const QString& folder) {
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                          QFile::ExeOther);
-    }
-
-    // Runs hollisvc -query on the data file in folder; its events.
-    static QByteArray Query(const QString& folder, const QProcessEnvironment& env) {
-        QProcess svc;
-        svc.setProcessEnvironment(env);
-        svc.start(QStringLiteral(HOLLISVC_PATH), {QStringLiteral("-query")});
-        if (!svc.waitForFinished(60000) || svc.exitCode() != 0)
-            return "hollisvc -query did not end well: " + svc.readAll();
-        QFile log(folder + QStringLiteral("/events.log"));
-        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
-    }
-
 private slots:
     void initTestCase() {
         const QString missing = DovecotServer::Unavailable();
@@ -90,7 +72,8 @@ private slots:
         QVERIFY(FileMod::SaveData(site, FileMod::DataFilePath(d)));
 
         const QByteArray events =
-            Query(d, HollisvcEnvironment(d, path(QStringLiteral("events.log")), 100));
+            RunQuery(QStringLiteral(HOLLISVC_PATH), path(QStringLiteral("events.log")),
+                     HollisvcEnvironment(d, path(QStringLiteral("events.log")), 100));
         QVERIFY2(events.count("\t1000\t") == 3 && events.count("(unencrypted)") == 3 &&
                      events.count("\t8021\t") == 2 &&
                      events.contains("\t1001\tFinished mail query"),
@@ -149,7 +132,8 @@ private slots:
         QVERIFY2(beforeQuery < 10, "the stop came too late to test anything");
         QCOMPARE(dovecot.waiting(QStringLiteral("sales")).size(), 10 - beforeQuery);
 
-        const QByteArray events = Query(d, env);
+        const QByteArray events =
+            RunQuery(QStringLiteral(HOLLISVC_PATH), d + QStringLiteral("/events.log"), env);
         QVERIFY2(events.contains("\t1003\t"), events.constData());
         QList<QByteArray> delivered;
         for (int n = 1; n <= sink.count(); ++n)
@@ -214,7 +198,8 @@ private slots:
         env.remove(QStringLiteral("HOLLIMERE_CA_FILE"));
         if (trusted)
             env.insert(QStringLiteral("HOLLIMERE_CA_FILE"), certs.authority());
-        const QByteArray events = Query(folder, env);
+        const QByteArray events =
+            RunQuery(QStringLiteral(HOLLISVC_PATH), folder + QStringLiteral("/events.log"), env);
 
         QVERIFY2(!events.contains("\t8021\t"), events.constData());
         if (failure.isEmpty()) {

@@ -1,10 +1,14 @@
+#include "DeliveredList.h"
 #include "MailScript.h"
 #include "MemoryEventLog.h"
 #include "RealTime.h"
 #include "RetrieveMailbox.h"
 #include "TestCertificates.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +51,21 @@ AccountRecord Account(quint16 popPort) {
 
 const Exchange Login = {{"USER bob", "+OK"}, {"PASS secret", "+OK"}};
 
+// The answer to UIDL that gives each of the numbers the ID "uid-" and its number.
+QByteArray UniqueIDs(const QList<int>& numbers) {
+    QByteArray answer = "+OK";
+    for (const int n : numbers)
+        answer += "\r\n" + QByteArray::number(n) + " uid-" + QByteArray::number(n);
+    return answer + "\r\n.";
+}
+
+QList<int> Numbers(int first, int last) {
+    QList<int> numbers;
+    for (int n = first; n <= last; ++n)
+        numbers.append(n);
+    return numbers;
+}
+
 Exchange SmtpAccepting(const QByteArray& rcpt = "anna",
                        const QByteArray& afterData = "250 queued") {
     Exchange e = {{"HELO 127.0.0.1", "250 hello"}, {"mail from: x@y.org", "250 ok"},
@@ -56,6 +75,15 @@ Exchange SmtpAccepting(const QByteArray& rcpt = "anna",
         e += Exchange{{"noop", {}}};
     e += Exchange{{"quit", "221 bye"}};
     return e;
+}
+
+// The file of a list of delivered IDs, as the service writes it.
+QByteArray ListFile(const AccountRecord& account, const QList<QByteArray>& ids) {
+    QByteArray text = "# Hollimere: messages delivered from " + account.MailServer.toUtf8() +
+                      " for " + account.UserName.toUtf8() + "\n";
+    for (const QByteArray& id : ids)
+        text += id + "\n";
+    return text;
 }
 
 struct Session {
@@ -77,10 +105,14 @@ struct Session {
         slot.Settings = Settings(smtp.port());
         account = Account(pop.port());
     }
-    // Greeting, USER, PASS and STAT.
-    void login(const QByteArray& stat) {
+    // Greeting, USER, PASS and STAT, and where STAT counts messages, UIDL with uidl as
+    // its answer, by default an ID for each.
+    void login(const QByteArray& stat, QByteArray uidl = {}) {
         Play(pop, "+OK ready", Login);
         pop.expect("STAT").reply(stat);
+        const int count = ReadStatCount(stat).trimmed().toInt();
+        if (count > 0)
+            pop.expect("UIDL").reply(uidl.isEmpty() ? UniqueIDs(Numbers(1, count)) : uidl);
     }
     // LIST and RETR of message n, with the download sent as given.
     void retr(int n, const QList<QByteArray>& pieces, int pauseMs = 5) {
@@ -98,6 +130,19 @@ struct Session {
         return out;
     }
     QString mismatches() const { return (pop.mismatches() + smtp.mismatches()).join('\n'); }
+
+    QString listPath() const {
+        return DeliveredList::PathFor(qEnvironmentVariable("HOLLIMERE_STATE_DIR"), account);
+    }
+    // The account's list file as it is now; empty when there is none.
+    QByteArray listFile() const {
+        QFile file(listPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void writeListFile(const QByteArray& text) const {
+        QFile file(listPath());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    }
 };
 
 } // namespace
@@ -122,6 +167,8 @@ class TestRetrieveMailbox : public QObject {
 
 private slots:
     void initTestCase() {
+        // Every session's account names a server port of its own, and so a list of its own.
+        qputenv("HOLLIMERE_STATE_DIR", dir.path().toUtf8());
         certs.emplace(dir.filePath(QStringLiteral("certificates")));
         QVERIFY2(certs->issue(QStringLiteral("loopback"), {QStringLiteral("IP:127.0.0.1")}) &&
                      certs->issue(QStringLiteral("elsewhere"),
@@ -157,7 +204,7 @@ private slots:
         Session s;
         s.account.KeepMailOnHost = keep;
         s.login("+OK 12 987");
-        QList<QByteArray> expected = {"CAPA", "USER bob", "PASS secret", "STAT", "noop"};
+        QList<QByteArray> expected = {"CAPA", "USER bob", "PASS secret", "STAT", "UIDL", "noop"};
         QList<QByteArray> relayed;
         for (int n = 1; n <= 12; ++n) {
             const QByteArray number = QByteArray::number(n);
@@ -208,17 +255,14 @@ private slots:
         QCOMPARE(s.smtp.messages(), (QList<QByteArray>{Relayed(1), Relayed(2)}));
         QCOMPARE(s.deletions(), (QList<QByteArray>{"dele 1", "dele 2"}));
         using Batches = QList<QList<QByteArray>>;
-        const Batches expected = pipelined ? Batches{{"CAPA"},
-                                                     {"USER bob"},
-                                                     {"PASS secret"},
-                                                     {"STAT"},
-                                                     {"noop", "LIST 1", "RETR 1"},
-                                                     {"noop"},
-                                                     {"noop", "dele 1", "LIST 2", "RETR 2"},
-                                                     {"noop"},
-                                                     {"noop", "dele 2"},
-                                                     {"noop", "quit"}}
-                                           : Batches();
+        const Batches expected =
+            pipelined ? Batches{{"CAPA"},        {"USER bob"},
+                                {"PASS secret"}, {"STAT"},
+                                {"UIDL"},        {"noop", "LIST 1", "RETR 1"},
+                                {"noop"},        {"noop", "dele 1", "LIST 2", "RETR 2"},
+                                {"noop"},        {"noop", "dele 2"},
+                                {"noop", "quit"}}
+                      : Batches();
         for (const QList<QByteArray>& batch : s.pop.batches())
             QVERIFY2(pipelined || batch.size() == 1, batch.join(' ').constData());
         if (pipelined)
@@ -410,6 +454,152 @@ private slots:
         QVERIFY(RetrieveMailbox(s.slot, s.account));
         QCOMPARE(s.deletions(), (QList<QByteArray>{"dele 1", "dele 3"}));
         QCOMPARE(s.smtp.messages(), (QList<QByteArray>{Relayed(1), Relayed(2), Relayed(3)}));
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // What the list of delivered IDs changes in a session over the messages 1 to count:
+    // listed messages are never downloaded again (deleted unless kept), every delivery
+    // is added, IDs gone from the server are dropped.
+    void deliveredIDs_data() {
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<bool>("pipelined");
+        QTest::addColumn<QList<QByteArray>>("listed"); // {"damaged"}: a file that is no list
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QByteArray>("uidl"); // empty: "uid-n" for each n
+        QTest::addColumn<QList<int>>("fetched");
+        QTest::addColumn<QList<QByteArray>>("after"); // the list after the session
+        QTest::addColumn<QList<qint32>>("events");
+        using Ids = QList<QByteArray>;
+        using Ns = QList<int>;
+        const QByteArray byDefault;
+        QTest::newRow("kept, first cycle")
+            << true << false << Ids{} << 3 << byDefault << Ns{1, 2, 3}
+            << Ids{"uid-1", "uid-2", "uid-3"} << QList<qint32>{};
+        QTest::newRow("kept, all delivered before")
+            << true << false << Ids{"uid-1", "uid-2", "uid-3"} << 3 << byDefault << Ns{}
+            << Ids{"uid-1", "uid-2", "uid-3"} << QList<qint32>{};
+        QTest::newRow("kept, one new between, gone ones dropped")
+            << true << false << Ids{"uid-9", "uid-1", "uid-3", "uid-7"} << 3 << byDefault << Ns{2}
+            << Ids{"uid-1", "uid-3", "uid-2"} << QList<qint32>{};
+        QTest::newRow("not kept, lost deletions made up")
+            << false << false << Ids{"uid-1", "uid-3"} << 3 << byDefault << Ns{2}
+            << Ids{"uid-1", "uid-3", "uid-2"} << QList<qint32>{};
+        QTest::newRow("not kept, pipelined")
+            << false << true << Ids{"uid-1", "uid-3"} << 4 << byDefault << Ns{2, 4}
+            << Ids{"uid-1", "uid-3", "uid-2", "uid-4"} << QList<qint32>{};
+        QTest::newRow("damaged list set aside")
+            << true << false << Ids{"damaged"} << 2 << byDefault << Ns{1, 2}
+            << Ids{"uid-1", "uid-2"} << QList<qint32>{8030};
+        // Message 2 has no usable ID: delivered every time, as without UIDL.
+        QTest::newRow("an ID given twice tells nothing")
+            << true << false << Ids{"uid-1", "same"} << 3
+            << QByteArray("+OK\r\n1 uid-1\r\n2 same\r\n3 same\r\n.") << Ns{2, 3} << Ids{"uid-1"}
+            << QList<qint32>{};
+        QTest::newRow("empty mailbox empties the list")
+            << true << false << Ids{"uid-1"} << 0 << byDefault << Ns{} << Ids{} << QList<qint32>{};
+    }
+    void deliveredIDs() {
+        QFETCH(bool, keep);
+        QFETCH(bool, pipelined);
+        QFETCH(QList<QByteArray>, listed);
+        QFETCH(int, count);
+        QFETCH(QByteArray, uidl);
+        QFETCH(QList<int>, fetched);
+        QFETCH(QList<QByteArray>, after);
+        QFETCH(QList<qint32>, events);
+        Session s(pipelined ? "+OK\r\nUIDL\r\nPIPELINING\r\n." : "-ERR");
+        s.account.KeepMailOnHost = keep;
+        const bool damaged = listed == QList<QByteArray>{"damaged"};
+        s.writeListFile(damaged ? QByteArray("# Hollimere: messages deliv\0\0\0", 30)
+                                : ListFile(s.account, listed));
+        s.login("+OK " + QByteArray::number(count) + " 999", uidl);
+        QList<QByteArray> deletions;
+        for (int n = 1; n <= count; ++n) {
+            if (!keep && !fetched.contains(n)) {
+                deletions << "dele " + QByteArray::number(n);
+                s.pop.expect(deletions.last());
+                if (!pipelined)
+                    s.pop.reply("+OK");
+            }
+        }
+        for (qsizetype i = 0; pipelined && i < deletions.size(); ++i)
+            s.pop.reply("+OK");
+        for (const int n : fetched) {
+            s.retr(n, {Download(n)});
+            if (!keep) {
+                deletions << "dele " + QByteArray::number(n);
+                s.pop.expect(deletions.last()).reply("+OK");
+            }
+            Play(s.smtp, "220 ready", SmtpAccepting());
+            s.smtp.nextConnection();
+        }
+        s.pop.expect("quit").reply("+OK bye");
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QList<QByteArray> relayed;
+        for (const int n : fetched)
+            relayed << Relayed(n);
+        QCOMPARE(s.smtp.messages(), relayed);
+        QCOMPARE(s.deletions(), deletions);
+        QCOMPARE(s.listFile(), ListFile(s.account, after));
+        QCOMPARE(s.log.ids(), events);
+        if (damaged) {
+            const QStringList aside =
+                QDir(QFileInfo(s.listPath()).path())
+                    .entryList({QFileInfo(s.listPath()).fileName() + QStringLiteral(".damaged-*")});
+            QCOMPARE(aside.size(), 1);
+            QVERIFY2(s.log.entries().first().text.contains(aside.first()),
+                     qPrintable(s.log.entries().first().text));
+        }
+        if (pipelined) // the deletions made up go out together
+            QVERIFY(s.pop.batches().contains(QList<QByteArray>{"dele 1", "dele 3"}));
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // A server that refuses UIDL gets today's session, kept mail every time, and the
+    // warning once per account while the process runs.
+    void refusedUidlKeepsTodaysSession() {
+        Session s;
+        s.account.KeepMailOnHost = true;
+        for (int session = 0; session < 2; ++session) {
+            s.login("+OK 1 80", "-ERR unknown command");
+            s.retr(1, {Download(1)});
+            s.pop.expect("quit").reply("+OK bye").nextConnection();
+        }
+        Play(s.smtp, "220 ready", SmtpAccepting());
+
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.smtp.messages(), (QList<QByteArray>{Relayed(1), Relayed(1)}));
+        QCOMPARE(s.log.ids(), QList<qint32>{8022});
+        QCOMPARE(s.log.entries().first().text,
+                 "No unique IDs from: " + s.account.MailServer +
+                     " for bob, the server refuses UIDL: the messages kept on it are delivered "
+                     "again in every cycle.");
+        QCOMPARE(s.listFile(), QByteArray());
+        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+    }
+
+    // The ID is on the list by the time "dele" goes out: a server that closes the
+    // connection there loses the deletion, and the next session makes it up without
+    // downloading the message again.
+    void idIsListedBeforeDele() {
+        Session s;
+        QByteArray listAtDele;
+        s.login("+OK 1 80");
+        s.retr(1, {Download(1)});
+        s.pop.expect("dele 1").call([&s, &listAtDele] { listAtDele = s.listFile(); }).close();
+        s.pop.nextConnection();
+        s.login("+OK 1 80");
+        s.pop.expect("dele 1").reply("+OK").expect("quit").reply("+OK bye");
+        Play(s.smtp, "220 ready", SmtpAccepting());
+
+        QVERIFY(!RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(listAtDele, ListFile(s.account, {"uid-1"}));
+        QVERIFY(RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.smtp.messages(), QList<QByteArray>{Relayed(1)});
+        QCOMPARE(s.pop.lines().count("RETR 1"), 1);
+        QCOMPARE(s.deletions(), (QList<QByteArray>{"dele 1", "dele 1"}));
         QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
     }
 

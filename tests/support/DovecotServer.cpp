@@ -158,13 +158,13 @@ SmtpSinkServer::~SmtpSinkServer() {
     Stop(process_);
 }
 
-QString SmtpSinkServer::start(double delaySeconds) {
+QString SmtpSinkServer::start(double mailDelaySeconds) {
     port_ = FreePort();
     QDir().mkpath(folder_);
     process_.start(QStringLiteral("timeout"),
                    {Lifetime, QStringLiteral("/usr/bin/python3"),
                     QStringLiteral(HOLLIMERE_SMTP_SINK), QString::number(port_), folder_, Lifetime,
-                    QString::number(delaySeconds)});
+                    QString::number(mailDelaySeconds)});
     return StartedOn(process_, port_);
 }
 

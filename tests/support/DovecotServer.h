@@ -68,8 +68,9 @@ public:
     SmtpSinkServer(const SmtpSinkServer&) = delete;
     SmtpSinkServer& operator=(const SmtpSinkServer&) = delete;
 
-    // An error text, or empty. delaySeconds: how long each message waits for its answer.
-    [[nodiscard]] QString start(double delaySeconds = 0);
+    // An error text, or empty. mailDelaySeconds: every "mail from:" is answered only
+    // after that long, a slow server.
+    [[nodiscard]] QString start(double mailDelaySeconds = 0);
     [[nodiscard]] quint16 port() const { return port_; }
     // The n-th message accepted (from 1), empty when there is none.
     [[nodiscard]] QByteArray message(int n) const;

@@ -16,10 +16,14 @@ public:
         if (verb == "QUIT") {
             if (drop_) {
                 QList<QByteArray> kept;
+                QList<QByteArray> keptIds;
                 for (qsizetype i = 0; i < drop_->messages.size(); ++i)
-                    if (!deleted_.contains(int(i) + 1))
+                    if (!deleted_.contains(int(i) + 1)) {
                         kept.append(drop_->messages.at(i));
+                        keptIds.append(drop_->ids.at(i));
+                    }
                 drop_->messages = kept;
+                drop_->ids = keptIds;
             }
             s.write("+OK bye\r\n");
             s.disconnectFromHost();
@@ -46,11 +50,19 @@ public:
                     size += drop_->messages.at(n - 1).size();
                 }
             s.write("+OK " + QByteArray::number(count) + ' ' + QByteArray::number(size) + "\r\n");
+        } else if (verb == "UIDL" && arg.isEmpty()) {
+            QByteArray list = "+OK\r\n";
+            for (int n = 1; n <= drop_->messages.size(); ++n)
+                if (!deleted_.contains(n))
+                    list += QByteArray::number(n) + ' ' + drop_->ids.at(n - 1) + "\r\n";
+            s.write(list + ".\r\n");
         } else if (verb == "RSET") {
             deleted_.clear();
             s.write("+OK\r\n");
         } else if (const int n = message(arg); n == 0) {
             s.write("-ERR no such message\r\n");
+        } else if (verb == "UIDL") {
+            s.write("+OK " + QByteArray::number(n) + ' ' + drop_->ids.at(n - 1) + "\r\n");
         } else if (verb == "LIST") {
             s.write("+OK " + QByteArray::number(n) + ' ' +
                     QByteArray::number(drop_->messages.at(n - 1).size()) + "\r\n");
@@ -93,7 +105,10 @@ Pop3Mailbox::Pop3Mailbox(quint16 port, QObject* parent)
 
 void Pop3Mailbox::addMailbox(const QByteArray& user, const QByteArray& password,
                              const QList<QByteArray>& messages) {
-    drops_[user] = {password, messages};
+    QList<QByteArray> ids;
+    for (qsizetype i = 0; i < messages.size(); ++i)
+        ids.append(user + '.' + QByteArray::number(++added_));
+    drops_[user] = {password, messages, ids};
 }
 
 QList<QByteArray> Pop3Mailbox::messages(const QByteArray& user) const {

@@ -1,7 +1,7 @@
 #pragma once
 
-// A small POP3 server with real maildrops: USER, PASS, STAT, LIST, RETR, DELE, NOOP,
-// RSET and QUIT in any case. Deletions take effect at QUIT, as POP3 has it.
+// A small POP3 server with real maildrops: USER, PASS, STAT, LIST, UIDL, RETR, DELE,
+// NOOP, RSET and QUIT in any case. Deletions take effect at QUIT, as POP3 has it.
 
 #include "LineServer.h"
 
@@ -25,8 +25,10 @@ private:
     struct Drop {
         QByteArray password;
         QList<QByteArray> messages;
+        QList<QByteArray> ids; // the unique ID of each message
     };
 
     QHash<QByteArray, Drop> drops_;
+    int added_ = 0;
     LineServer server_;
 };

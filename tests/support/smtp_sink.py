@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """A real SMTP server on loopback that keeps every message it accepts.
 
-Usage: smtp_sink.py PORT FOLDER SECONDS [DELAY]
+Usage: smtp_sink.py PORT FOLDER SECONDS [MAIL_DELAY]
 Each message becomes FOLDER/N.eml (the data as the client meant it) and FOLDER/N.env
 (the envelope: the sender, then one recipient a line). Ends by itself after SECONDS.
-With DELAY, each message is answered that many seconds after its data: a slow server.
+With MAIL_DELAY, each "mail from:" is answered only after that many seconds: a slow
+server, during whose pause nothing of the next message has been accepted yet.
 """
 import asyncio
 import sys
@@ -15,13 +16,18 @@ from aiosmtpd.controller import Controller
 
 
 class Keep:
-    def __init__(self, folder, delay):
+    def __init__(self, folder, mail_delay):
         self.folder = Path(folder)
-        self.delay = delay
         self.count = 0
+        self.mail_delay = mail_delay
+
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        await asyncio.sleep(self.mail_delay)
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
-        await asyncio.sleep(self.delay)
         self.count += 1
         stem = self.folder / str(self.count)
         stem.with_suffix(".eml").write_bytes(envelope.original_content)
@@ -31,9 +37,9 @@ class Keep:
 
 def main():
     port, folder, seconds = int(sys.argv[1]), sys.argv[2], float(sys.argv[3])
-    delay = float(sys.argv[4]) if len(sys.argv) > 4 else 0
+    mail_delay = float(sys.argv[4]) if len(sys.argv) > 4 else 0
     # No size limit: a benchmark relays a 50 MB message.
-    controller = Controller(Keep(folder, delay), hostname="127.0.0.1", port=port,
+    controller = Controller(Keep(folder, mail_delay), hostname="127.0.0.1", port=port,
                             data_size_limit=None)
     controller.start()
     print("ready", flush=True)
