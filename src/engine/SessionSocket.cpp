@@ -37,7 +37,7 @@ const char* const SessionSocket::WrongStateText =
 
 SessionSocket::SessionSocket(QObject* parent) : QObject(parent), socket_(this) {
     connect(&socket_, &QSslSocket::readyRead, this, &SessionSocket::onReadyRead);
-    connect(&socket_, &QSslSocket::bytesWritten, this, &SessionSocket::onBytesWritten);
+    connect(&socket_, &QSslSocket::bytesWritten, this, &SessionSocket::sendProgress);
     connect(&socket_, &QSslSocket::errorOccurred, this, &SessionSocket::onError);
     connect(&socket_, &QSslSocket::sslErrors, this, &SessionSocket::onSslErrors);
     connect(&socket_, &QSslSocket::connected, this,
@@ -138,15 +138,7 @@ SessionSocket::State SessionSocket::state() const {
 }
 
 void SessionSocket::onReadyRead() {
-    const QByteArray piece = socket_.readAll();
-    emit dataArrived(piece, piece.size());
-}
-
-void SessionSocket::onBytesWritten(qint64 bytes) {
-    const qint64 remaining = socket_.bytesToWrite();
-    emit sendProgress(bytes, remaining);
-    if (remaining == 0)
-        emit sendComplete();
+    emit dataArrived(socket_.readAll());
 }
 
 void SessionSocket::onSslErrors(const QList<QSslError>& errors) {

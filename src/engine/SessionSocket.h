@@ -1,7 +1,7 @@
 #pragma once
 
 // The TCP client socket of a session: open, send, close, start TLS, one of five states,
-// and four events. Every read is one piece, exactly as received. Plain until TLS is
+// and three events. Every read is one piece, exactly as received. Plain until TLS is
 // asked for; certificates are verified against the system's trust store and the PEM file
 // named by HOLLIMERE_CA_FILE, host name included, TLS 1.2 or newer.
 
@@ -47,14 +47,14 @@ public:
     static const char* const WrongStateText;
 
 signals:
-    void dataArrived(const QByteArray& piece, qint64 bytes);
-    void sendProgress(qint64 sent, qint64 remaining);
-    void sendComplete();
+    void dataArrived(const QByteArray& piece);
+    // Some of what was queued has gone out.
+    void sendProgress();
     void errorOccurred(const QString& description);
 
 private:
     void onReadyRead();
-    void onBytesWritten(qint64 bytes);
+
     void onError(QAbstractSocket::SocketError error);
     void onSslErrors(const QList<QSslError>& errors);
     void configureTls();
