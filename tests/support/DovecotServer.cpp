@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -73,15 +74,21 @@ QString DovecotServer::Unavailable() {
     return {};
 }
 
-void DovecotServer::deposit(const QString& user, const QByteArray& message) {
+void DovecotServer::makeMaildir(const QString& user) const {
     const QString base = folder_ + QStringLiteral("/mail/%1/Maildir").arg(user);
     for (const char* sub : {"new", "cur", "tmp"})
         QDir().mkpath(base + u'/' + QLatin1String(sub));
-    const QString file = base + QStringLiteral("/new/%1.test").arg(++deposited_);
-    Write(file, message);
-    // Dovecot reads the mail as nobody.
+    // Dovecot reads and writes the mail as nobody, empty mailboxes too.
     QProcess::execute(QStringLiteral("chown"),
                       {QStringLiteral("-R"), QStringLiteral("nobody"), folder_ + "/mail"});
+}
+
+void DovecotServer::deposit(const QString& user, const QByteArray& message) {
+    const QString file =
+        folder_ + QStringLiteral("/mail/%1/Maildir/new/%2.test").arg(user).arg(++deposited_);
+    QDir().mkpath(QFileInfo(file).path());
+    Write(file, message);
+    makeMaildir(user);
 }
 
 QStringList DovecotServer::waiting(const QString& user) const {
@@ -96,9 +103,9 @@ QString DovecotServer::start(const QList<User>& users, const std::optional<Tls>&
     QByteArray passwords;
     for (const User& user : users) {
         passwords += user.name.toUtf8() + ":{PLAIN}" + user.password.toUtf8() + '\n';
-        QDir().mkpath(folder_ + QStringLiteral("/mail/%1/Maildir/new").arg(user.name));
         for (const QByteArray& message : user.messages)
             deposit(user.name, message);
+        makeMaildir(user.name);
     }
     port_ = FreePort();
     const QString address = tls ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.1");

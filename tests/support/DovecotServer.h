@@ -52,6 +52,8 @@ public:
     [[nodiscard]] QStringList waiting(const QString& user) const;
 
 private:
+    void makeMaildir(const QString& user) const;
+
     QString folder_;
     quint16 port_ = 0;
     quint16 tlsPort_ = 0;
