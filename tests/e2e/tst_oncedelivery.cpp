@@ -71,12 +71,7 @@ class TestOnceDelivery : public QObject {
 
 private slots:
     void initTestCase() {
-        const QString missing = DovecotServer::Unavailable();
-        if (!missing.isEmpty()) {
-            if (qEnvironmentVariable("CI") == u"true")
-                QFAIL(qPrintable(missing + " (scripts/test.sh installs the peers)"));
-            QSKIP(qPrintable(missing));
-        }
+        REQUIRE_REAL_PEERS();
         QVERIFY(dir.isValid());
         OpenToOthers(dir.path());
     }

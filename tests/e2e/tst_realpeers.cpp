@@ -22,13 +22,7 @@ class TestRealPeers : public QObject {
 
 private slots:
     void initTestCase() {
-        const QString missing = DovecotServer::Unavailable();
-        if (!missing.isEmpty()) {
-            // CI must not pass without it.
-            if (qEnvironmentVariable("CI") == u"true")
-                QFAIL(qPrintable(missing + " (scripts/test.sh installs the peers)"));
-            QSKIP(qPrintable(missing));
-        }
+        REQUIRE_REAL_PEERS();
         QVERIFY(dir.isValid());
         OpenToOthers(dir.path());
     }

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <optional>
 
 class DovecotServer {
@@ -89,3 +90,14 @@ private:
 [[nodiscard]] quint16 FreePort();
 [[nodiscard]] bool Accepting(quint16 port,
                              const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
+
+// In a test's initTestCase: skips the test where the real peers cannot run, and fails it
+// in CI, which must not pass without them.
+#define REQUIRE_REAL_PEERS()                                                                       \
+    do {                                                                                           \
+        const QString missing = DovecotServer::Unavailable();                                      \
+        if (!missing.isEmpty() && qEnvironmentVariable("CI") == u"true")                           \
+            QFAIL(qPrintable(missing + " (scripts/test.sh installs the peers)"));                  \
+        if (!missing.isEmpty())                                                                    \
+            QSKIP(qPrintable(missing));                                                            \
+    } while (false)
