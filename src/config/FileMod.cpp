@@ -18,51 +18,9 @@ namespace FileMod {
 
 namespace {
 
-// Why a load or save failed.
-struct Failure {
-    QString description;
-};
-
-// The file's bytes, addressed by record number.
-class RecordImage {
-public:
-    RecordImage() = default;
-    explicit RecordImage(QByteArray bytes) : bytes_(std::move(bytes)) {}
-
-    QByteArray raw(int record) const {
-        const qsizetype offset = qsizetype(record - 1) * RecordSize;
-        if (offset >= bytes_.size())
-            return {};
-        if (offset + RecordSize > bytes_.size())
-            throw Failure{
-                QStringLiteral("Record %1 is cut short by the end of the file").arg(record)};
-        const auto* p = reinterpret_cast<const unsigned char*>(bytes_.constData() + offset);
-        const int length = p[0] | (p[1] << 8);
-        if (length > MaxRecordText)
-            throw Failure{QStringLiteral("Record %1 claims %2 bytes; a record holds at most %3")
-                              .arg(record)
-                              .arg(length)
-                              .arg(MaxRecordText)};
-        return bytes_.mid(offset + 2, length);
-    }
-
-    void put(int record, const QByteArray& text) {
-        Q_ASSERT(text.size() <= MaxRecordText);
-        const qsizetype offset = qsizetype(record - 1) * RecordSize;
-        if (bytes_.size() < offset + RecordSize)
-            bytes_.resize(offset + RecordSize, '\0');
-        char* p = bytes_.data() + offset;
-        std::fill(p, p + RecordSize, '\0');
-        p[0] = static_cast<char>(text.size() & 0xFF);
-        p[1] = static_cast<char>(text.size() >> 8);
-        std::copy(text.begin(), text.end(), p + 2);
-    }
-
-    const QByteArray& bytes() const { return bytes_; }
-
-private:
-    QByteArray bytes_;
-};
+FileResult failure(QString why) {
+    return {FileResult::Failure::Error, std::move(why)};
+}
 
 // Calls apply(record, value) for every record a field fills: the field itself, or each
 // element of an array field.
@@ -100,16 +58,46 @@ QString storeProblem(const QString& value, qsizetype room, QByteArray& bytes) {
     return {};
 }
 
-// The records of one file, scrambled with its key.
-class Records {
+// The file's records, addressed by number, each scrambled with a key: the fixed key
+// until the file's own key is set.
+class RecordFile {
 public:
-    Records(RecordImage& image, QByteArray key) : image_(image), key_(std::move(key)) {}
+    explicit RecordFile(QByteArray bytes = {}) : bytes_(std::move(bytes)) {}
+
+    void setKey(QByteArray key) { key_ = std::move(key); }
+    const QByteArray& bytes() const { return bytes_; }
 
     QString text(int record) const {
-        const auto plain = SecurityMod::Unscramble(image_.raw(record), key_);
+        const qsizetype offset = qsizetype(record - 1) * RecordSize;
+        if (offset >= bytes_.size())
+            return {};
+        if (offset + RecordSize > bytes_.size())
+            throw failure(
+                QStringLiteral("Record %1 is cut short by the end of the file").arg(record));
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes_.constData() + offset);
+        const int length = p[0] | (p[1] << 8);
+        if (length > MaxRecordText)
+            throw failure(QStringLiteral("Record %1 claims %2 bytes; a record holds at most %3")
+                              .arg(record)
+                              .arg(length)
+                              .arg(MaxRecordText));
+        const auto plain = SecurityMod::Unscramble(bytes_.mid(offset + 2, length), key_);
         if (!plain)
-            throw Failure{QStringLiteral("Record %1 is damaged").arg(record)};
+            throw failure(QStringLiteral("Record %1 is damaged").arg(record));
         return Ansi::FromAnsi(*plain);
+    }
+
+    void put(int record, const QByteArray& plain) {
+        const QByteArray text = SecurityMod::Scramble(plain, key_);
+        Q_ASSERT(text.size() <= MaxRecordText);
+        const qsizetype offset = qsizetype(record - 1) * RecordSize;
+        if (bytes_.size() < offset + RecordSize)
+            bytes_.resize(offset + RecordSize, '\0');
+        char* p = bytes_.data() + offset;
+        std::fill(p, p + RecordSize, '\0');
+        p[0] = static_cast<char>(text.size() & 0xFF);
+        p[1] = static_cast<char>(text.size() >> 8);
+        std::copy(text.begin(), text.end(), p + 2);
     }
 
     template <class Owner> void read(const Field<Owner>& field, int offset, Owner& into) const {
@@ -145,9 +133,9 @@ public:
             QByteArray bytes;
             if (const QString problem = storeProblem(text, MaxRecordText - key_.size(), bytes);
                 !problem.isEmpty())
-                throw Failure{QStringLiteral("%1 of %2 ").arg(QLatin1String(field.name), owner) +
-                              problem};
-            image_.put(record, SecurityMod::Scramble(bytes, key_));
+                throw failure(QStringLiteral("%1 of %2 ").arg(QLatin1String(field.name), owner) +
+                              problem);
+            put(record, bytes);
         });
     }
 
@@ -159,9 +147,9 @@ private:
                                                     : ReadRules::TrimSpaces(t).isEmpty()))
             t = QString::fromLatin1(field.fallback);
         const auto refuse = [&](const char* why) {
-            return Failure{QStringLiteral("Record %1 (%2) holds \"%3\", %4")
+            return failure(QStringLiteral("Record %1 (%2) holds \"%3\", %4")
                                .arg(QString::number(record), QLatin1String(field.name), t,
-                                    QLatin1String(why))};
+                                    QLatin1String(why)));
         };
         if constexpr (std::is_same_v<T, QString>) {
             return t;
@@ -180,8 +168,8 @@ private:
         }
     }
 
-    RecordImage& image_;
-    QByteArray key_;
+    QByteArray bytes_;
+    QByteArray key_ = SecurityMod::FixedKey;
 };
 
 QString makeFileKey() {
@@ -194,14 +182,12 @@ QString makeFileKey() {
     return key;
 }
 
-FileResult writeAtomically(const QString& path, const QByteArray& bytes) {
-    const QString error = WriteAtomically(path, bytes);
-    if (error.isEmpty())
-        return {};
-    return {FileResult::Failure::Error, error};
+void writeFile(const QString& path, const QByteArray& bytes) {
+    if (const QString error = WriteAtomically(path, bytes); !error.isEmpty())
+        throw failure(error);
 }
 
-void readRecords(Configuration& cfg, const Records& in) {
+void readRecords(Configuration& cfg, const RecordFile& in) {
     int n = 0;
     for (int c = 0; c < StoredAccounts; ++c)
         n += in.readNamed(AccountFields, c * AccountStep, cfg.Accounts[n]);
@@ -217,46 +203,45 @@ void readRecords(Configuration& cfg, const Records& in) {
 
 FileResult loadFile(Configuration& config, const QString& path, KeyPolicy policy) {
     QFile file(path);
-    RecordImage image;
+    QByteArray bytes;
     if (file.exists()) {
         if (!file.open(QIODevice::ReadOnly))
-            throw Failure{QStringLiteral("Cannot open %1: %2").arg(path, file.errorString())};
-        QByteArray bytes = file.readAll();
+            throw failure(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()));
+        bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
-            throw Failure{QStringLiteral("Cannot read %1: %2").arg(path, file.errorString())};
-        image = RecordImage(std::move(bytes));
+            throw failure(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
     }
 
-    const QByteArray fixedKey(SecurityMod::FixedKey);
-    QString fileKey = Records(image, fixedKey).text(KeyRecord);
+    RecordFile records(std::move(bytes));
+    QString fileKey = records.text(KeyRecord);
     if (ReadRules::TrimSpaces(fileKey).isEmpty()) {
         if (policy == KeyPolicy::RequireKey)
             return {FileResult::Failure::NoKey,
                     QStringLiteral("%1 has no key: it was not set up by the console").arg(path)};
         fileKey = makeFileKey();
-        image.put(KeyRecord, SecurityMod::Scramble(fileKey.toLatin1(), fixedKey));
-        if (FileResult saved = writeAtomically(path, image.bytes()); !saved)
-            throw Failure{saved.error};
+        records.put(KeyRecord, fileKey.toLatin1());
+        writeFile(path, records.bytes());
     }
 
     Configuration loaded;
     loaded.Settings.FileKey = fileKey;
     // Any key read from a file decodes to Windows-1252 again without loss.
-    readRecords(loaded, Records(image, *Ansi::ToAnsi(fileKey)));
+    records.setKey(*Ansi::ToAnsi(fileKey));
+    readRecords(loaded, records);
     config = std::move(loaded);
     return {};
 }
 
-RecordImage buildImage(const Configuration& config) {
+RecordFile buildFile(const Configuration& config) {
     const ConfigSettings& s = config.Settings;
     const auto key = Ansi::ToAnsi(s.FileKey);
     if (!key || ReadRules::TrimSpaces(s.FileKey).isEmpty() ||
         key->size() + qsizetype(sizeof SecurityMod::FixedKey - 1) > MaxRecordText)
-        throw Failure{QStringLiteral("The configuration has no usable file key")};
+        throw failure(QStringLiteral("The configuration has no usable file key"));
 
-    RecordImage image;
-    image.put(KeyRecord, SecurityMod::Scramble(*key, QByteArray(SecurityMod::FixedKey)));
-    Records out(image, *key);
+    RecordFile out;
+    out.put(KeyRecord, *key);
+    out.setKey(*key);
     for (int c = 0; c < StoredAccounts; ++c) {
         AccountRecord a = config.Accounts[c];
         if (a.AccountName.isEmpty() || a.MailServer.isEmpty() || a.UserName.isEmpty() ||
@@ -274,7 +259,7 @@ RecordImage buildImage(const Configuration& config) {
             out.write(field, i * MachineStep, config.Machines[i],
                       QStringLiteral("machine entry %1").arg(i));
     }
-    return image;
+    return out;
 }
 
 } // namespace
@@ -304,16 +289,17 @@ QString DataFilePath(const QString& folder, const QString& baseName) {
 FileResult LoadData(Configuration& config, const QString& path, KeyPolicy policy) {
     try {
         return loadFile(config, path, policy);
-    } catch (const Failure& e) {
-        return {FileResult::Failure::Error, e.description};
+    } catch (const FileResult& e) {
+        return e;
     }
 }
 
 FileResult SaveData(const Configuration& config, const QString& path) {
     try {
-        return writeAtomically(path, buildImage(config).bytes());
-    } catch (const Failure& e) {
-        return {FileResult::Failure::Error, e.description};
+        writeFile(path, buildFile(config).bytes());
+        return {};
+    } catch (const FileResult& e) {
+        return e;
     }
 }
 

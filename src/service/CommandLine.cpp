@@ -1,34 +1,22 @@
 #include "CommandLine.h"
 
-Switches ParseSwitches(const QString& commandLine) {
-    Switches s;
-    for (qsizetype i = 0; i < commandLine.size(); ++i) {
-        if (commandLine.at(i) != u'-')
-            continue;
-        qsizetype end = commandLine.indexOf(u' ', i + 1);
-        if (end < 0)
-            end = commandLine.size();
-        const QString word = commandLine.mid(i + 1, end - i - 1).trimmed().toLower();
-        if (word == u"setup")
-            s.setup = true;
-        else if (word == u"install")
-            s.install = true;
-        else if (word == u"uninstall")
-            s.uninstall = true;
-        else if (word == u"debug")
-            s.debug = true;
-        else if (word == u"query")
-            s.query = s.debug = true;
-        else if (word == u"help")
-            s.help = true;
-        else if (word == u"version")
-            s.version = true;
-    }
-    return s;
-}
+#include <utility>
 
 Switches ParseSwitches(const QStringList& arguments) {
-    return ParseSwitches(arguments.join(u' '));
+    static constexpr std::pair<const char16_t*, bool Switches::*> Words[] = {
+        {u"install", &Switches::install}, {u"uninstall", &Switches::uninstall},
+        {u"debug", &Switches::debug},     {u"setup", &Switches::setup},
+        {u"query", &Switches::query},     {u"help", &Switches::help},
+        {u"version", &Switches::version}};
+    const QString line = arguments.join(u' ');
+    Switches s;
+    for (qsizetype i = line.indexOf(u'-'); i >= 0; i = line.indexOf(u'-', i + 1)) {
+        const QString word = line.mid(i + 1).section(u' ', 0, 0).trimmed().toLower();
+        for (const auto& [name, flag] : Words)
+            s.*flag = s.*flag || word == name;
+    }
+    s.debug = s.debug || s.query;
+    return s;
 }
 
 StartupAction Decide(const Switches& s, bool underServiceManager) {

@@ -3,7 +3,6 @@
 // The switches of hollisvc: a "-" followed by a word, in any case, anywhere in the line.
 // "--help" and "--version" are read the same way: their second dash starts the word.
 
-#include <QString>
 #include <QStringList>
 
 struct Switches {
@@ -16,8 +15,8 @@ struct Switches {
     bool version = false;
 };
 
-// Every "-" starts a word that runs to the next blank; other text is ignored.
-[[nodiscard]] Switches ParseSwitches(const QString& commandLine);
+// The arguments joined by blanks; every "-" starts a word that runs to the next blank,
+// other text is ignored.
 [[nodiscard]] Switches ParseSwitches(const QStringList& arguments);
 
 // What the program does with its switches, in the order the start-up decides.

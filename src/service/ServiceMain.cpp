@@ -48,22 +48,15 @@ QString usage() {
         .arg(QLatin1String(ServiceName), FileMod::DataFilePath(Folders::Data()), Folders::State());
 }
 
-CtrlFrm::Setup setupFor(const QStringList& arguments, bool queryMode, CtrlFrm::Retrieve retrieve) {
-    CtrlFrm::Setup setup;
-    setup.dataFile =
-        FileMod::DataFilePath(Folders::Data(), QFileInfo(arguments.value(0)).completeBaseName());
-    setup.stateFolder = Folders::State();
-    setup.secondMs = SecondLengthMs();
-    setup.queryMode = queryMode;
-    setup.retrieve = std::move(retrieve);
-    return setup;
-}
-
 // Runs the control object until it has stopped: after one cycle in query mode, else
 // until a stop signal.
-int run(CtrlFrm::Setup setup) {
-    const bool queryMode = setup.queryMode;
-    CtrlFrm ctrl(std::move(setup));
+int run(const QStringList& arguments, bool queryMode, CtrlFrm::Retrieve retrieve) {
+    CtrlFrm ctrl({.dataFile = FileMod::DataFilePath(
+                      Folders::Data(), QFileInfo(arguments.value(0)).completeBaseName()),
+                  .stateFolder = Folders::State(),
+                  .secondMs = SecondLengthMs(),
+                  .queryMode = queryMode,
+                  .retrieve = std::move(retrieve)});
     SignalWatcher watcher;
     QObject::connect(&watcher, &SignalWatcher::stopRequested, &ctrl, [&ctrl] {
         ServiceManager::NotifyStopping();
@@ -89,7 +82,8 @@ int ServiceMain(const QStringList& arguments, CtrlFrm::Retrieve retrieve) {
     if (switches.query && !switches.help && !switches.version)
         LogEvent(EventLog::Information, 110, QStringLiteral("Manual Mail query requested"));
 
-    switch (Decide(switches, ServiceManager::UnderServiceManager())) {
+    const StartupAction action = Decide(switches, ServiceManager::UnderServiceManager());
+    switch (action) {
     case StartupAction::ShowHelp:
         say(usage());
         return 0;
@@ -120,10 +114,9 @@ int ServiceMain(const QStringList& arguments, CtrlFrm::Retrieve retrieve) {
                         .arg(QLatin1String(ServiceName)),
                     2);
     case StartupAction::RunQuery:
-        return run(setupFor(arguments, true, std::move(retrieve)));
     case StartupAction::RunDebug:
     case StartupAction::RunService:
-        return run(setupFor(arguments, false, std::move(retrieve)));
+        return run(arguments, action == StartupAction::RunQuery, std::move(retrieve));
     }
     return 1;
 }

@@ -45,19 +45,11 @@ SignalWatcher::~SignalWatcher() {
 void SignalWatcher::readSignal() {
     char byte = 0;
     while (::read(pipeFds[0], &byte, 1) == 1) {
-        switch (byte) {
-        case SIGTERM:
-        case SIGINT:
-            emit stopRequested();
-            break;
-        case SIGUSR1:
+        if (byte == SIGUSR1)
             emit pauseRequested();
-            break;
-        case SIGUSR2:
+        else if (byte == SIGUSR2)
             emit continueRequested();
-            break;
-        default:
-            break;
-        }
+        else // SIGTERM, SIGINT
+            emit stopRequested();
     }
 }

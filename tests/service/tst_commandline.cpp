@@ -52,7 +52,7 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QString, set);
         QFETCH(StartupAction, action);
-        const Switches s = ParseSwitches(line);
+        const Switches s = ParseSwitches(QStringList{line});
         QString seen;
         for (const auto& [flag, letter] : {std::pair{s.install, u'i'},
                                            {s.uninstall, u'u'},
