@@ -2,6 +2,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <array>
 
 namespace Ansi {
@@ -17,11 +18,10 @@ constexpr std::array<char16_t, 32> HighControls = {
 std::optional<char> byteFor(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return static_cast<char>(c);
-    for (std::size_t i = 0; i < HighControls.size(); ++i) {
-        if (HighControls[i] == c)
-            return static_cast<char>(0x80 + i);
-    }
-    return std::nullopt;
+    const auto at = std::find(HighControls.begin(), HighControls.end(), c);
+    if (at == HighControls.end())
+        return std::nullopt;
+    return static_cast<char>(0x80 + (at - HighControls.begin()));
 }
 
 } // namespace

@@ -7,46 +7,33 @@ namespace ReadRules {
 namespace {
 
 // Sign, digits, optional decimal part; at least one digit.
-const QRegularExpression& numberPattern() {
-    static const QRegularExpression re(QStringLiteral(R"(^[+-]?(\d+(\.\d*)?|\.\d+))"));
-    return re;
-}
+constexpr char Number[] = R"([+-]?(\d+(\.\d*)?|\.\d+))";
 
 } // namespace
 
 QString TrimSpaces(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == u' ')
-        ++first;
-    while (last > first && text.at(last - 1) == u' ')
-        --last;
-    return text.mid(first, last - first);
+    static const QRegularExpression ends(QStringLiteral(R"(^ +| +\z)"));
+    return QString(text).remove(ends);
 }
 
 double LeadingNumber(const QString& text) {
-    qsizetype start = 0;
-    while (start < text.size() && (text.at(start) == u' ' || text.at(start) == u'\t'))
-        ++start;
-    const auto match = numberPattern().match(text.mid(start));
-    if (!match.hasMatch())
-        return 0.0;
-    QString number = match.captured(0);
-    if (number.endsWith(u'.'))
-        number.chop(1);
-    return number.toDouble();
+    static const QRegularExpression leading(QStringLiteral("^[ \t]*(") + QLatin1String(Number) +
+                                            u')');
+    const auto match = leading.match(text);
+    return match.hasMatch() ? match.captured(1).toDouble() : 0.0;
 }
 
 std::optional<bool> BooleanText(const QString& text) {
+    static const QRegularExpression whole(
+        QRegularExpression::anchoredPattern(QLatin1String(Number)));
     const QString t = TrimSpaces(text);
     if (t.compare(u"true", Qt::CaseInsensitive) == 0)
         return true;
     if (t.compare(u"false", Qt::CaseInsensitive) == 0)
         return false;
-    const auto match = numberPattern().match(t);
-    if (!match.hasMatch() || match.capturedLength(0) != t.size())
+    if (!whole.match(t).hasMatch())
         return std::nullopt;
-    return LeadingNumber(t) != 0.0;
+    return t.toDouble() != 0.0;
 }
 
 bool FlagText(const QString& text) {

@@ -60,28 +60,23 @@ public:
     [[nodiscard]] int SessionsRunning() const { return int(sessions_.size()); }
 
 signals:
-    // A query-mode cycle has ended: the program ends.
-    void queryFinished();
-    // Stop was asked and no session runs any more.
-    void stopped();
+    void queryFinished(); // the query-mode cycle has ended
+    void stopped();       // stop was asked and no session runs any more
 
 private:
     [[nodiscard]] qint16 currentInterval();
     // LoadData, reporting a failure (1200, 1090).
     [[nodiscard]] bool load(Configuration& config);
-    // Runs a step of the cycle under the cycle's error handler.
-    template <class Step> void guarded(Step&& step);
+    template <class Step> void guarded(Step&& step); // under the cycle's error handler
     void CheckForNewVersion();
     void serveAccounts();
     void runSequential(int index);
-    // Starts the account's session on the worker.
     void serve(SlotWorker& worker, const ServiceSettings& settings, const AccountRecord& account);
     void queueSessions();
     void SessionTick(int index);
     void endSession(int index);
     void reschedule();
-    // 1000 for a session that reached its end, naming how it was protected ("TLS 1.3",
-    // or unencrypted); 8000 for one that failed.
+    // 1000 naming the protection ("TLS 1.3", unencrypted), or 8000.
     void logOutcome(bool ok, LogLevel level, const AccountRecord& account,
                     const QString& encryption);
     [[nodiscard]] bool accountAt(const Configuration& config, int index) const;
@@ -93,7 +88,7 @@ private:
     QTimer ChkMailTmr;
     Configuration config_;
     ServiceSettings settings_; // read from config_ by each cycle
-    // The data file as the cycle tick last looked at it, and the interval it held.
+    // The data file as the tick last saw it, and its interval.
     std::optional<FileMod::FileStamp> seenStamp_;
     std::optional<qint16> seenInterval_;
     qint32 nextQueryTime_ = 0;
