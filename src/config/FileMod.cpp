@@ -93,11 +93,9 @@ public:
         const qsizetype offset = qsizetype(record - 1) * RecordSize;
         if (bytes_.size() < offset + RecordSize)
             bytes_.resize(offset + RecordSize, '\0');
-        char* p = bytes_.data() + offset;
-        std::fill(p, p + RecordSize, '\0');
-        p[0] = static_cast<char>(text.size() & 0xFF);
-        p[1] = static_cast<char>(text.size() >> 8);
-        std::copy(text.begin(), text.end(), p + 2);
+        const char length[] = {char(text.size() & 0xFF), char(text.size() >> 8)};
+        bytes_.replace(offset, RecordSize,
+                       (QByteArray(length, 2) + text).leftJustified(RecordSize, '\0'));
     }
 
     template <class Owner> void read(const Field<Owner>& field, int offset, Owner& into) const {

@@ -16,10 +16,7 @@ QByteArray DeriveKeyDigits(const QByteArray& key) {
     QByteArray r;
     for (qsizetype i = key.size() - 1; i >= 0; --i) {
         const auto code = static_cast<unsigned char>(key.at(i));
-        if (code >= '0' && code <= '9')
-            r.append(static_cast<char>(code));
-        else
-            r.append(QByteArray::number(code));
+        r.append(code >= '0' && code <= '9' ? key.mid(i, 1) : QByteArray::number(code));
     }
     const qsizetype l = r.size();
     if (l % 2 != 0)

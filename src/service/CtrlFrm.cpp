@@ -39,7 +39,7 @@ void CtrlFrm::Stop() {
     const QObjectList calls = webCalls_.children();
     qDeleteAll(calls); // their answers never come
     for (auto& [index, timer] : chkMailTmr2)
-        timer->stop();
+        timer.stop();
     if (sequential_)
         sequential_->requestStop();
     for (auto& [index, worker] : sessions_)
@@ -48,10 +48,9 @@ void CtrlFrm::Stop() {
 }
 
 void CtrlFrm::checkStopped() {
-    bool idle = !sequential_ || !sequential_->busy();
-    for (const auto& [index, worker] : sessions_)
-        idle = idle && !worker->busy();
-    if (stopping_ && idle)
+    const bool idle = std::none_of(sessions_.begin(), sessions_.end(),
+                                   [](const auto& session) { return session.second->busy(); });
+    if (stopping_ && idle && !(sequential_ && sequential_->busy()))
         emit stopped();
 }
 
@@ -209,14 +208,12 @@ void CtrlFrm::serve(SlotWorker& worker, const ServiceSettings& settings,
 
 void CtrlFrm::queueSessions() {
     for (int i = 0; accountAt(config_, i); ++i) {
-        auto& timer = chkMailTmr2[i];
-        if (!timer) {
-            timer = std::make_unique<QTimer>();
-            timer->setInterval(clock_.secondMs());
-            connect(timer.get(), &QTimer::timeout, this, [this, i] { SessionTick(i); });
-        }
-        if (!timer->isActive() && !sessions_.count(i))
-            timer->start();
+        auto [at, added] = chkMailTmr2.try_emplace(i);
+        QTimer& timer = at->second;
+        if (added)
+            connect(&timer, &QTimer::timeout, this, [this, i] { SessionTick(i); });
+        if (!timer.isActive() && !sessions_.count(i))
+            timer.start(clock_.secondMs());
     }
 }
 
@@ -224,7 +221,7 @@ void CtrlFrm::SessionTick(int index) {
     Configuration config;
     if (!load(config))
         return; // the tick repeats a second later
-    chkMailTmr2[index]->stop();
+    chkMailTmr2.at(index).stop();
     if (!accountAt(config, index)) {
         chkMailTmr2.erase(index);
         return;
@@ -232,12 +229,13 @@ void CtrlFrm::SessionTick(int index) {
     auto& worker = sessions_[index];
     worker = std::make_unique<SlotWorker>(clock_);
     const AccountRecord account = config.Accounts[index];
-    const LogLevel level = ReadServiceSettings(config.Settings).logLevel;
-    connect(worker.get(), &SlotWorker::finished, this, [this, index, account, level](bool ok) {
-        logOutcome(ok, level, account, sessions_.at(index)->popEncryption());
-        endSession(index);
-    });
-    serve(*worker, ReadServiceSettings(config.Settings), account);
+    const ServiceSettings settings = ReadServiceSettings(config.Settings);
+    connect(worker.get(), &SlotWorker::finished, this,
+            [this, index, account, level = settings.logLevel](bool ok) {
+                logOutcome(ok, level, account, sessions_.at(index)->popEncryption());
+                endSession(index);
+            });
+    serve(*worker, settings, account);
 }
 
 void CtrlFrm::endSession(int index) {

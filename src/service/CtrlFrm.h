@@ -99,7 +99,7 @@ private:
     // Slot 0 serves the sequential cycle; in multitask mode each account has its own.
     std::unique_ptr<SlotWorker> sequential_;
     std::map<int, std::unique_ptr<SlotWorker>> sessions_;
-    std::map<int, std::unique_ptr<QTimer>> chkMailTmr2;
+    std::map<int, QTimer> chkMailTmr2;
     // Holds the Internet probe or version download under way; Stop cancels it.
     QObject webCalls_;
 };

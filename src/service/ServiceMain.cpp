@@ -94,15 +94,15 @@ int ServiceMain(const QStringList& arguments, CtrlFrm::Retrieve retrieve) {
         return fail(QStringLiteral(
             "You cannot install and uninstall at the same time, use only one switch."));
     case StartupAction::Uninstall:
-        if (const auto r = ServiceManager::Uninstall(); !r)
+    case StartupAction::Install: {
+        const bool install = action == StartupAction::Install;
+        const auto r = install ? ServiceManager::Install(QCoreApplication::applicationFilePath())
+                               : ServiceManager::Uninstall();
+        if (!r)
             return fail(r.error);
-        say(QStringLiteral("Service Uninstalled"));
+        say(install ? QStringLiteral("Service Installed") : QStringLiteral("Service Uninstalled"));
         return 0;
-    case StartupAction::Install:
-        if (const auto r = ServiceManager::Install(QCoreApplication::applicationFilePath()); !r)
-            return fail(r.error);
-        say(QStringLiteral("Service Installed"));
-        return 0;
+    }
     case StartupAction::Setup:
         say(QStringLiteral("There is no longer a setup mode within this program, please use the "
                            "QVL Hollimere Management Console"));
