@@ -187,20 +187,31 @@ void CtrlFrm::runSequential(int index) {
         checkStopped();
         return;
     }
-    if (!sequential_) {
+    if (!sequential_)
         sequential_ = std::make_unique<SlotWorker>(clock_);
-        connect(sequential_.get(), &SlotWorker::finished, this, [this](bool ok) {
-            logOutcome(ok, settings_.logLevel, config_.Accounts[sequentialIndex_],
-                       sequential_->popEncryption());
-            runSequential(sequentialIndex_ + 1);
-        });
-    }
-    sequentialIndex_ = index;
-    serve(*sequential_, settings_, config_.Accounts[index]);
+    serve(*sequential_, settings_, config_.Accounts[index],
+          [this, index] { runSequential(index + 1); });
 }
 
 void CtrlFrm::serve(SlotWorker& worker, const ServiceSettings& settings,
-                    const AccountRecord& account) {
+                    const AccountRecord& account, const std::function<void()>& then) {
+    const auto finished = [this, &worker, account, then, level = settings.logLevel](bool ok) {
+        // A session cut short by the stop has said so itself.
+        if (!ok && !stopping_)
+            LogEvent(EventLog::Warning, 8000,
+                     QStringLiteral("Lost connection/Timed out to: ") + account.MailServer +
+                         QStringLiteral(", This can be the result of remote server down time or "
+                                        "and invalid username, password or mail settings"));
+        else if (ok && level == LogLevel::High)
+            LogEvent(EventLog::Information, 1000,
+                     QStringLiteral("Mail Retrieval and Delivery was successful on ") +
+                         account.MailServer + QStringLiteral(" (") +
+                         (worker.popEncryption().isEmpty() ? QStringLiteral("unencrypted")
+                                                           : worker.popEncryption()) +
+                         QLatin1Char(')'));
+        then();
+    };
+    connect(&worker, &SlotWorker::finished, this, finished, Qt::SingleShotConnection);
     (void)worker.run(settings, [retrieve = setup_.retrieve, account](SessionSlot& slot) {
         return retrieve(slot, account);
     });
@@ -228,14 +239,8 @@ void CtrlFrm::SessionTick(int index) {
     }
     auto& worker = sessions_[index];
     worker = std::make_unique<SlotWorker>(clock_);
-    const AccountRecord account = config.Accounts[index];
-    const ServiceSettings settings = ReadServiceSettings(config.Settings);
-    connect(worker.get(), &SlotWorker::finished, this,
-            [this, index, account, level = settings.logLevel](bool ok) {
-                logOutcome(ok, level, account, sessions_.at(index)->popEncryption());
-                endSession(index);
-            });
-    serve(*worker, settings, account);
+    serve(*worker, ReadServiceSettings(config.Settings), config.Accounts[index],
+          [this, index] { endSession(index); });
 }
 
 void CtrlFrm::endSession(int index) {
@@ -246,22 +251,6 @@ void CtrlFrm::endSession(int index) {
     }
     chkMailTmr2.erase(index);
     checkStopped();
-}
-
-void CtrlFrm::logOutcome(bool ok, LogLevel level, const AccountRecord& account,
-                         const QString& encryption) {
-    // A session cut short by the stop has said so itself.
-    if (!ok && !stopping_)
-        LogEvent(EventLog::Warning, 8000,
-                 QStringLiteral("Lost connection/Timed out to: ") + account.MailServer +
-                     QStringLiteral(", This can be the result of remote server down time or "
-                                    "and invalid username, password or mail settings"));
-    else if (ok && level == LogLevel::High)
-        LogEvent(EventLog::Information, 1000,
-                 QStringLiteral("Mail Retrieval and Delivery was successful on ") +
-                     account.MailServer + QStringLiteral(" (") +
-                     (encryption.isEmpty() ? QStringLiteral("unencrypted") : encryption) +
-                     QLatin1Char(')'));
 }
 
 void CtrlFrm::reschedule() {

@@ -71,14 +71,14 @@ private:
     void CheckForNewVersion();
     void serveAccounts();
     void runSequential(int index);
-    void serve(SlotWorker& worker, const ServiceSettings& settings, const AccountRecord& account);
+    // Serves the account on the worker; then() follows once the outcome is logged (1000
+    // naming the protection, or 8000).
+    void serve(SlotWorker& worker, const ServiceSettings& settings, const AccountRecord& account,
+               const std::function<void()>& then);
     void queueSessions();
     void SessionTick(int index);
     void endSession(int index);
     void reschedule();
-    // 1000 naming the protection ("TLS 1.3", unencrypted), or 8000.
-    void logOutcome(bool ok, LogLevel level, const AccountRecord& account,
-                    const QString& encryption);
     [[nodiscard]] bool accountAt(const Configuration& config, int index) const;
     void checkStopped();
 
@@ -95,7 +95,6 @@ private:
     QDate LastUpdateCheck;
     bool cycleRunning_ = false;
     bool stopping_ = false;
-    int sequentialIndex_ = 0;
     // Slot 0 serves the sequential cycle; in multitask mode each account has its own.
     std::unique_ptr<SlotWorker> sequential_;
     std::map<int, std::unique_ptr<SlotWorker>> sessions_;
