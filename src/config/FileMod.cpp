@@ -144,26 +144,24 @@ private:
             (field.rule == ReadRule::DefaultIfEmpty ? t.isEmpty()
                                                     : ReadRules::TrimSpaces(t).isEmpty()))
             t = QString::fromLatin1(field.fallback);
-        const auto refuse = [&](const char* why) {
-            return failure(QStringLiteral("Record %1 (%2) holds \"%3\", %4")
-                               .arg(QString::number(record), QLatin1String(field.name), t,
-                                    QLatin1String(why)));
-        };
+        std::optional<T> value;
         if constexpr (std::is_same_v<T, QString>) {
-            return t;
+            value = t;
         } else if constexpr (std::is_same_v<T, bool>) {
-            const auto b = field.rule == ReadRule::NonZero ? ReadRules::LeadingNumber(t) != 0.0
-                           : field.rule == ReadRule::Flag  ? ReadRules::FlagText(t)
-                                                           : ReadRules::BooleanText(t);
-            if (!b)
-                throw refuse("which is not a Boolean");
-            return *b;
-        } else {
-            const double minutes = std::floor(ReadRules::LeadingNumber(t));
-            if (!(minutes >= -32768.0 && minutes <= 32767.0))
-                throw refuse("outside -32768..32767");
-            return static_cast<qint16>(minutes);
+            value = field.rule == ReadRule::NonZero ? ReadRules::LeadingNumber(t) != 0.0
+                    : field.rule == ReadRule::Flag  ? ReadRules::FlagText(t)
+                                                    : ReadRules::BooleanText(t);
+        } else if (const double minutes = std::floor(ReadRules::LeadingNumber(t));
+                   minutes >= -32768.0 && minutes <= 32767.0) {
+            value = static_cast<qint16>(minutes);
         }
+        if (!value)
+            throw failure(QStringLiteral("Record %1 (%2) holds \"%3\", %4")
+                              .arg(QString::number(record), QLatin1String(field.name), t,
+                                   std::is_same_v<T, bool>
+                                       ? QStringLiteral("which is not a Boolean")
+                                       : QStringLiteral("outside -32768..32767")));
+        return *value;
     }
 
     QByteArray bytes_;

@@ -30,14 +30,13 @@ struct FileResult {
     explicit operator bool() const { return failure == Failure::None; }
 };
 
-// What tells one version of the file from another without reading it: device, inode,
-// size and modification time (seconds, nanoseconds); nullopt when there is no file.
+// Device, inode, size and modification time: what tells one version of the file from
+// another without reading it; nullopt when there is no file.
 using FileStamp = std::array<qint64, 5>;
 [[nodiscard]] std::optional<FileStamp> StampOf(const QString& path);
 
-// Why a value typed into the console cannot go into the data file (no Windows-1252 byte,
-// a control character, longer than MaxValueLength), as words that follow the field's
-// name; empty when it can.
+// Why a value typed into the console cannot go into the data file, as words that follow
+// the field's name; empty when it can.
 [[nodiscard]] QString TypedValueProblem(const QString& value);
 
 // `folder`/`BASENAME`.ini, the base name in upper case.

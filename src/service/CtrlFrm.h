@@ -1,10 +1,8 @@
 #pragma once
 
-// The service's control object: the seconds counter and its timer, the cycle timer, and
-// the mail cycle that re-reads the data file and serves every account, one after another
-// or each in a session slot of its own. Its thread never blocks, so that stop, pause and
-// continue are answered at once: the Internet check and the version download answer
-// later, and the cycle goes on from their answers.
+// The service's control object: its timers and the mail cycle. Its thread never blocks,
+// so that stop, pause and continue are answered at once: the Internet check and the
+// version download answer later, and the cycle goes on from their answers.
 
 #include "ConfigModel.h"
 #include "FileMod.h"
@@ -33,9 +31,7 @@ public:
         int secondMs = 1000;
         bool queryMode = false;
         Retrieve retrieve;
-        std::function<QDate()> today = [] {
-            return QDate::currentDate();
-        };
+        std::function<QDate()> today = &QDate::currentDate;
     };
 
     static constexpr int CycleTickSeconds = 5;
@@ -43,8 +39,7 @@ public:
     explicit CtrlFrm(Setup setup, QObject* parent = nullptr);
     ~CtrlFrm() override;
 
-    // Service start and continue switch the cycle timer on; pause switches it off.
-    void Start();
+    void Start(); // and Continue switch the cycle timer on, Pause off
     void Pause();
     void Continue();
     // Every session's waits end at once; stopped() follows when none is left running.
@@ -65,8 +60,7 @@ signals:
 
 private:
     [[nodiscard]] qint16 currentInterval();
-    // LoadData, reporting a failure (1200, 1090).
-    [[nodiscard]] bool load(Configuration& config);
+    [[nodiscard]] bool load(Configuration& config); // reporting a failure (1200, 1090)
     template <class Step> void guarded(Step&& step); // under the cycle's error handler
     void CheckForNewVersion();
     void serveAccounts();
