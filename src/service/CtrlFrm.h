@@ -60,7 +60,7 @@ signals:
 
 private:
     [[nodiscard]] qint16 currentInterval();
-    [[nodiscard]] bool load(Configuration& config); // reporting a failure (1200, 1090)
+    [[nodiscard]] bool load(Configuration& config);  // reporting a failure (1200, 1090)
     template <class Step> void guarded(Step&& step); // under the cycle's error handler
     void CheckForNewVersion();
     void serveAccounts();
