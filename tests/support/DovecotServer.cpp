@@ -188,3 +188,20 @@ QByteArray SmtpSinkServer::envelope(int n) const {
 int SmtpSinkServer::count() const {
     return int(QDir(folder_).entryList({QStringLiteral("*.eml")}, QDir::Files).size());
 }
+
+QByteArray RunQuery(const QString& hollisvc, const QString& eventLog,
+                    const QProcessEnvironment& env) {
+    QProcess svc;
+    svc.setProcessEnvironment(env);
+    svc.start(hollisvc, {QStringLiteral("-query")});
+    if (!svc.waitForFinished(60000) || svc.exitCode() != 0)
+        return "hollisvc -query did not end well: " + svc.readAll();
+    QFile log(eventLog);
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+}
+
+void OpenToOthers(const QString& folder) {
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                      QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                      QFile::ExeOther);
+}
