@@ -14,6 +14,11 @@ namespace {
 // Long enough for the slowest benchmark; the owner stops them sooner.
 const QString Lifetime = QStringLiteral("1800");
 
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 bool Write(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
@@ -153,8 +158,7 @@ QString DovecotServer::start(const QList<User>& users, const std::optional<Tls>&
 }
 
 QByteArray DovecotServer::log() const {
-    QFile f(folder_ + QStringLiteral("/dovecot.log"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return Read(folder_ + QStringLiteral("/dovecot.log"));
 }
 
 SmtpSinkServer::SmtpSinkServer(QString folder) : folder_(std::move(folder)) {
@@ -176,13 +180,11 @@ QString SmtpSinkServer::start(double mailDelaySeconds) {
 }
 
 QByteArray SmtpSinkServer::message(int n) const {
-    QFile f(folder_ + QStringLiteral("/%1.eml").arg(n));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return Read(folder_ + QStringLiteral("/%1.eml").arg(n));
 }
 
 QByteArray SmtpSinkServer::envelope(int n) const {
-    QFile f(folder_ + QStringLiteral("/%1.env").arg(n));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return Read(folder_ + QStringLiteral("/%1.env").arg(n));
 }
 
 int SmtpSinkServer::count() const {
@@ -196,8 +198,7 @@ QByteArray RunQuery(const QString& hollisvc, const QString& eventLog,
     svc.start(hollisvc, {QStringLiteral("-query")});
     if (!svc.waitForFinished(60000) || svc.exitCode() != 0)
         return "hollisvc -query did not end well: " + svc.readAll();
-    QFile log(eventLog);
-    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    return Read(eventLog);
 }
 
 void OpenToOthers(const QString& folder) {
