@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 // The built program, run as a user or systemd would run it.
 class TestHollisvc : public QObject {
@@ -90,10 +91,14 @@ private slots:
         QTemporaryDir units;
         qputenv("HOLLIMERE_UNIT_DIR", QFile::encodeName(units.path()));
         qputenv("HOLLIMERE_PACKAGED_UNIT_DIR", QFile::encodeName(units.filePath("none")));
+        const mode_t umask = ::umask(077); // the unit is readable by all even so
         QProcess* p = start({QStringLiteral("-install")});
+        ::umask(umask);
         QVERIFY(finish(p, 10000));
         QCOMPARE(p->readAllStandardOutput(), QByteArray("Service Installed\n"));
+        QCOMPARE(p->readAllStandardError(), QByteArray());
         QFile unit(units.filePath(QStringLiteral("Pop3_QVL.service")));
+        QVERIFY(unit.permissions().testFlag(QFile::ReadOther));
         QVERIFY(unit.open(QIODevice::ReadOnly));
         QVERIFY(unit.readAll().contains(
             "\nExecStart=" + QFile::encodeName(QStringLiteral(HOLLISVC_PATH)) + '\n'));
