@@ -24,6 +24,23 @@ bool Write(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+quint16 FreePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+bool Accepting(quint16 port, const QHostAddress& address) { // within ten seconds
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket s;
+        s.connectToHost(address, port);
+        if (s.waitForConnected(100))
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
 void Stop(QProcess& process) {
     if (process.state() == QProcess::NotRunning)
         return;
@@ -42,23 +59,6 @@ QString StartedOn(QProcess& process, quint16 port,
 }
 
 } // namespace
-
-quint16 FreePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
-bool Accepting(quint16 port, const QHostAddress& address) {
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket s;
-        s.connectToHost(address, port);
-        if (s.waitForConnected(100))
-            return true;
-        QThread::msleep(100);
-    }
-    return false;
-}
 
 DovecotServer::DovecotServer(QString folder) : folder_(std::move(folder)) {
     process_.setProcessChannelMode(QProcess::MergedChannels);

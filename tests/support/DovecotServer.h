@@ -87,11 +87,6 @@ private:
     QProcess process_;
 };
 
-// A free port on 127.0.0.1, and whether something accepts connections on a port.
-[[nodiscard]] quint16 FreePort();
-[[nodiscard]] bool Accepting(quint16 port,
-                             const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
-
 // Runs the program hollisvc with -query in env; the events it wrote to eventLog, or why
 // it did not end well.
 [[nodiscard]] QByteArray RunQuery(const QString& hollisvc, const QString& eventLog,
