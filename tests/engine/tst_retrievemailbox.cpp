@@ -91,6 +91,14 @@ struct Session {
             .expect("RETR " + Number(n));
         pop.send(download.isNull() ? Download(n) : download);
     }
+    // A domain mailbox with one message, the download as given, deleted once relayed.
+    void domain(const QByteArray& download) {
+        account.GlobalMailHost = true;
+        account.RemoteDomain = QStringLiteral("example.com");
+        login("+OK 1 120");
+        retr(1, download);
+        pop.expect("dele 1").reply("+OK").expect("quit").reply("+OK bye");
+    }
     Lines popLines() const { return CollapsedNoops(pop.lines()); }
     Lines deletions() const {
         Lines out;
@@ -119,9 +127,12 @@ bool NoLogin(const Lines& lines) {
     });
 }
 
+using Script = std::function<void(Session&)>;
+
 } // namespace
 
 Q_DECLARE_METATYPE(POPServer::Security)
+Q_DECLARE_METATYPE(Script)
 
 class TestRetrieveMailbox : public QObject {
     Q_OBJECT
@@ -193,152 +204,149 @@ private slots:
         QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
     }
 
-    // Message 1's download is refused, message 2 refused by the SMTP server: both stay on
-    // the server, message 3 goes on as usual.
-    void onlyWhatWasAcceptedIsDeleted() {
-        Session s;
-        s.login("+OK 3 240");
-        s.retr(1, "-ERR no such message\r\n");
-        s.retr(2);
-        s.retr(3);
-        s.pop.expect("dele 3").reply("+OK").expect("quit").reply("+OK bye");
-        Play(s.smtp, "220 ready", Smtp({{"rcpt to: anna", "250 ok"}}, "554 5.7.1 rejected"));
-        s.smtp.nextConnection();
-        Play(s.smtp, "220 ready", Smtp());
-
-        QVERIFY(RetrieveMailbox(s.slot, s.account));
-        QCOMPARE(s.deletions(), Lines{"dele 3"});
-        QCOMPARE(s.smtp.messages(), (Lines{Relayed(2), Relayed(3)}));
-        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
-    }
-
-    // "dele 1" fails after the next message's commands went out: the session ends with
-    // "quit", message 2 is neither relayed nor deleted.
-    void failedDeleUnderPipeliningEndsTheSession() {
-        Session s("+OK\r\nPIPELINING\r\n.");
-        s.login("+OK 3 240");
-        s.retr(1);
-        s.pop.expect("dele 1").expect("LIST 2").expect("RETR 2");
-        s.pop.reply("-ERR disk full").reply("+OK 2 80").send(Download(2));
-        s.pop.expect("quit").reply("+OK bye");
-        Play(s.smtp, "220 ready", Smtp());
-
-        QVERIFY(!RetrieveMailbox(s.slot, s.account));
-        QCOMPARE(s.smtp.messages(), Lines{Relayed(1)});
-        QCOMPARE(s.deletions(), Lines{"dele 1"});
-        QCOMPARE(s.pop.lines().last(), "quit");
-        QCOMPARE(s.log.ids(), Ids{7200});
-        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
-    }
-
-    // The service stops at one step of a session over three messages: every message the
-    // SMTP server accepted is deleted before "quit", nothing else is, and the stop is said.
-    void stopAtEachStep_data() {
-        QTest::addColumn<QString>("step");
+    // A session played as the script says: what is relayed, what is deleted (only what
+    // the SMTP server accepted), the events, and the session's result.
+    void session_data() {
+        QTest::addColumn<Script>("script");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<Lines>("relayed");
         QTest::addColumn<Lines>("deletions");
-        QTest::newRow("during RETR 2") << "retr" << Lines{"dele 1"};
-        QTest::newRow("during the SMTP dialogue of message 2") << "smtp" << Lines{"dele 1"};
-        QTest::newRow("after the 250 to message 2") << "accepted" << Lines{"dele 1", "dele 2"};
-        QTest::newRow("between messages 2 and 3") << "between" << Lines{"dele 1", "dele 2"};
-    }
-    void stopAtEachStep() {
-        QFETCH(QString, step);
-        QFETCH(Lines, deletions);
-        Session s;
-        const std::function<void()> stop = [&s] {
-            s.slot.RequestStop();
-        };
-        const std::function<void()> goOn = [] {
-        };
-        s.login("+OK 3 240");
-        s.retr(1);
-        s.pop.expect("dele 1").reply("+OK");
-        Play(s.smtp, "220 ready", Smtp());
-        s.smtp.nextConnection();
-        if (step == "retr") {
-            s.pop.expect("LIST 2").reply("+OK 2 80").expect("RETR 2");
-            s.pop.send(Download(2).left(30)).call(stop).send(Download(2).mid(30));
-        } else {
-            s.retr(2);
-        }
-        if (step == "smtp") {
-            Play(s.smtp, "220 ready", {{"HELO 127.0.0.1", "250 hello"}});
-            s.smtp.expect("mail from: x@y.org").call(stop).reply("250 ok");
-        } else {
-            // The client has taken the 250 once it says "quit".
-            Play(s.smtp, "220 ready", Smtp().mid(0, 6));
-            s.smtp.expect("quit").call(step == "accepted" ? stop : goOn).reply("221 bye");
-        }
-        if (deletions.size() == 2)
-            s.pop.expect("dele 2").reply("+OK");
-        s.pop.call(step == "between" ? stop : goOn).expect("quit").reply("+OK bye");
-
-        QVERIFY(!RetrieveMailbox(s.slot, s.account));
-        QCOMPARE(s.deletions(), deletions);
-        QCOMPARE(s.smtp.messages().size(), deletions.size());
-        QCOMPARE(s.pop.lines().last(), "quit");
-        QCOMPARE(s.log.ids().last(), 1003);
-        QVERIFY2(s.log.entries().last().text.contains(
-                     QStringLiteral(": %1 message(s) delivered").arg(deletions.size())),
-                 qPrintable(s.log.entries().last().text));
-        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
-    }
-
-    // With the SMTP server out of reach the first message fails at once and the session
-    // ends there, instead of downloading every message to fail again.
-    void smtpServerOutOfReachEndsTheSession() {
-        Session s;
-        QTcpServer closed;
-        closed.listen(QHostAddress::LocalHost, 0);
-        s.slot.Settings.smtpPort = closed.serverPort();
-        closed.close();
-        s.login("+OK 3 240");
-        s.retr(1);
-        s.pop.expect("quit").reply("+OK bye");
-
-        QVERIFY(!RetrieveMailbox(s.slot, s.account));
-        QCOMPARE(s.popLines().mid(5), (Lines{"noop", "LIST 1", "RETR 1", "noop", "quit"}));
-        QCOMPARE(s.log.ids(), Ids{8002});
-        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
-    }
-
-    // A domain mailbox: its header's Message-ID at the remote domain is no mailbox, the
-    // server refuses it, the real recipient still gets the message; a header naming more
-    // addresses than a message may go to sends it to the postmaster alone.
-    void domainMailbox_data() {
-        QTest::addColumn<QByteArray>("relayed");
-        QTest::addColumn<Exchange>("rcpts");
         QTest::addColumn<Ids>("events");
-        QTest::newRow("refused Message-ID, unclosed bracket")
-            << QByteArray("Message-ID: <1234@example.com>\r\nFrom: <x@y.org>\r\n"
-                          "To: <ann@example.com>\r\nCc: <bob\r\nSubject: hi\r\n\r\nHi\r\n.\r\n")
-            << Exchange{{"rcpt to: 1234@example.com", "550 no such user"},
-                        {"rcpt to: ann@example.com", "250 ok"}}
-            << Ids{8100, 8004};
-        QByteArray to = "To: ";
+        const auto row = [](const char* name, const Script& script, bool ok, Lines relayed,
+                            Lines deletions, Ids events = {}) {
+            QTest::newRow(name) << script << ok << relayed << deletions << events;
+        };
+        row("refused download and refused delivery stay",
+            [](Session& s) {
+                s.login("+OK 3 240");
+                s.retr(1, "-ERR no such message\r\n");
+                s.retr(2);
+                s.retr(3);
+                s.pop.expect("dele 3").reply("+OK").expect("quit").reply("+OK bye");
+                Play(s.smtp, "220 ready", Smtp({{"rcpt to: anna", "250 ok"}}, "554 rejected"));
+                Play(s.smtp.nextConnection(), "220 ready", Smtp());
+            },
+            true, {Relayed(2), Relayed(3)}, {"dele 3"});
+        // The next message's commands went out with "dele 1": the rest stays unread.
+        row("dele refused under pipelining ends the session",
+            [](Session& s) {
+                s.pop.answer("CAPA", "+OK\r\nPIPELINING\r\n.");
+                s.login("+OK 3 240");
+                s.retr(1);
+                s.pop.expect("dele 1").expect("LIST 2").expect("RETR 2").reply("-ERR disk full");
+                s.pop.reply("+OK 2 80").send(Download(2)).expect("quit").reply("+OK bye");
+                Play(s.smtp, "220 ready", Smtp());
+            },
+            false, {Relayed(1)}, {"dele 1"}, {7200});
+        row("SMTP server out of reach: no second download",
+            [](Session& s) {
+                QTcpServer closed;
+                closed.listen(QHostAddress::LocalHost, 0);
+                s.slot.Settings.smtpPort = closed.serverPort();
+                s.login("+OK 3 240");
+                s.retr(1);
+                s.pop.expect("quit").reply("+OK bye");
+            },
+            false, {}, {}, {8002});
+        for (const bool closes : {false, true}) {
+            row(
+                closes ? "wrong password, closed" : "wrong password",
+                [closes](Session& s) {
+                    Play(s.pop, "+OK ready",
+                         {{"USER bob", "+OK"}, {"PASS secret", "-ERR invalid"}});
+                    closes ? s.pop.close() : s.pop.expect("quit").reply("+OK bye");
+                },
+                false, {}, {}, closes ? Ids{7200, 8001} : Ids{7200});
+            // The "quit" commits the deletion of message 1 where it can.
+            row(
+                closes ? "download cut short, closed" : "download cut short",
+                [closes](Session& s) {
+                    s.login("+OK 2 160");
+                    s.retr(1);
+                    s.pop.expect("dele 1").reply("+OK");
+                    s.retr(2, Download(2).left(40));
+                    closes ? s.pop.close() : s.pop.expect("quit").reply("+OK bye");
+                    Play(s.smtp, "220 ready", Smtp());
+                },
+                false, {Relayed(1)}, {"dele 1"}, closes ? Ids{8003, 8001} : Ids{8003});
+        }
+        // A domain mailbox's Message-ID at the remote domain is no mailbox: refused, the real
+        // recipient still gets the message; the unclosed bracket ends the search.
+        const QByteArray header =
+            "Message-ID: <1234@example.com>\r\nFrom: <x@y.org>\r\n"
+            "To: <ann@example.com>\r\nCc: <bob\r\nSubject: hi\r\n\r\nHi\r\n.\r\n";
+        row("domain mailbox, refused Message-ID",
+            [header](Session& s) {
+                s.domain("+OK\r\n" + header);
+                Play(s.smtp, "220 ready",
+                     Smtp({{"rcpt to: 1234@example.com", "550 no such user"},
+                           {"rcpt to: ann@example.com", "250 ok"}}));
+            },
+            true, {header}, {"dele 1"}, {8100, 8004});
+        QByteArray mass = "From: <x@y.org>\r\nTo: ";
         for (int i = 0; i <= MaxRecipients; ++i)
-            to += "<u" + Number(i) + "@example.com>, ";
-        QTest::newRow("too many recipients")
-            << "From: <x@y.org>\r\n" + to + "\r\nSubject: all\r\n\r\nHi\r\n.\r\n"
-            << Exchange{{"rcpt to: Administrator", "250 ok"}} << Ids{8006};
+            mass += "<u" + Number(i) + "@example.com>, ";
+        mass += "\r\nSubject: all\r\n\r\nHi\r\n.\r\n";
+        row("domain mailbox, too many recipients: the postmaster",
+            [mass](Session& s) {
+                s.domain("+OK\r\n" + mass);
+                Play(s.smtp, "220 ready", Smtp({{"rcpt to: Administrator", "250 ok"}}));
+            },
+            true, {mass}, {"dele 1"}, {8006});
+        // A stop at one step of a session over three messages: every message the SMTP server
+        // accepted is deleted before "quit", nothing else is.
+        for (const QString step : {"stop during RETR 2", "stop during SMTP", "stop after the 250",
+                                   "stop between messages"}) {
+            const bool accepted = step.contains("250") || step.contains("between");
+            row(qPrintable(step),
+                [step, accepted](Session& s) {
+                    const std::function<void()> stop = [&s] {
+                        s.slot.RequestStop();
+                    };
+                    const auto stopAt = [&](const char* word) {
+                        return step.contains(word) ? stop : [] {
+                        };
+                    };
+                    s.login("+OK 3 240");
+                    s.retr(1);
+                    s.pop.expect("dele 1").reply("+OK");
+                    Play(s.smtp, "220 ready", Smtp());
+                    s.smtp.nextConnection();
+                    s.retr(2, step.contains("RETR") ? Download(2).left(30) : QByteArray());
+                    s.pop.call(stopAt("RETR"))
+                        .send(step.contains("RETR") ? Download(2).mid(30) : "");
+                    if (step.contains("SMTP")) {
+                        Play(s.smtp, "220 ready", {{"HELO 127.0.0.1", "250 hello"}});
+                        s.smtp.expect("mail from: x@y.org").call(stop).reply("250 ok");
+                    } else { // the client has taken the 250 once it says "quit"
+                        Play(s.smtp, "220 ready", Smtp().mid(0, 6));
+                        s.smtp.expect("quit").call(stopAt("250")).reply("221 bye");
+                    }
+                    if (accepted)
+                        s.pop.expect("dele 2").reply("+OK");
+                    s.pop.call(stopAt("between")).expect("quit").reply("+OK bye");
+                },
+                false, accepted ? Lines{Relayed(1), Relayed(2)} : Lines{Relayed(1)},
+                accepted ? Lines{"dele 1", "dele 2"} : Lines{"dele 1"}, {1003});
+        }
     }
-    void domainMailbox() {
-        QFETCH(QByteArray, relayed);
-        QFETCH(Exchange, rcpts);
+    void session() {
+        QFETCH(Script, script);
+        QFETCH(bool, ok);
+        QFETCH(Lines, relayed);
+        QFETCH(Lines, deletions);
         QFETCH(Ids, events);
         Session s;
-        s.account.GlobalMailHost = true;
-        s.account.RemoteDomain = QStringLiteral("example.com");
-        s.login("+OK 1 120");
-        s.retr(1, "+OK\r\n" + relayed);
-        s.pop.expect("dele 1").reply("+OK").expect("quit").reply("+OK bye");
-        Play(s.smtp, "220 ready", Smtp(rcpts));
+        script(s);
 
-        QVERIFY(RetrieveMailbox(s.slot, s.account));
-        QCOMPARE(s.smtp.messages(), Lines{relayed});
-        QCOMPARE(s.deletions(), Lines{"dele 1"});
+        QCOMPARE(RetrieveMailbox(s.slot, s.account), ok);
+        QCOMPARE(s.smtp.messages(), relayed);
+        QCOMPARE(s.deletions(), deletions);
         QCOMPARE(s.log.ids(), events);
+        // A session that fails ends with "quit" while the server listens.
+        QCOMPARE(s.pop.lines().last() == "quit", !events.contains(8001));
         QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+        QCOMPARE(s.slot.POP.Socket.state(), SessionSocket::State::Closed);
     }
 
     // What the list of delivered IDs changes in a session over the messages 1 to count:
@@ -446,44 +454,6 @@ private slots:
         QCOMPARE(s.pop.lines().count("RETR 1"), 1);
         QCOMPARE(s.deletions(), (Lines{"dele 1", "dele 1"}));
         QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
-    }
-
-    // A session that fails ends with "quit" while the server listens; its events tell why.
-    // A download cut short stays on the server, the earlier deletion still committed.
-    void failedSession_data() {
-        QTest::addColumn<QString>("failure");
-        QTest::addColumn<bool>("serverCloses");
-        QTest::addColumn<Ids>("events");
-        QTest::newRow("wrong password") << "password" << false << Ids{7200};
-        QTest::newRow("wrong password, closed") << "password" << true << Ids{7200, 8001};
-        QTest::newRow("download cut short") << "download" << false << Ids{8003};
-        QTest::newRow("download cut short, closed") << "download" << true << Ids{8003, 8001};
-    }
-    void failedSession() {
-        QFETCH(QString, failure);
-        QFETCH(bool, serverCloses);
-        QFETCH(Ids, events);
-        Session s;
-        Lines relayed;
-        if (failure == "password") {
-            Play(s.pop, "+OK ready",
-                 {{"USER bob", "+OK"}, {"PASS secret", "-ERR invalid password"}});
-        } else {
-            s.login("+OK 2 160");
-            s.retr(1);
-            s.pop.expect("dele 1").reply("+OK");
-            s.retr(2, Download(2).left(40));
-            Play(s.smtp, "220 ready", Smtp());
-            relayed << Relayed(1);
-        }
-        serverCloses ? s.pop.close() : s.pop.expect("quit").reply("+OK bye");
-
-        QVERIFY(!RetrieveMailbox(s.slot, s.account));
-        QCOMPARE(s.smtp.messages(), relayed);
-        QCOMPARE(s.deletions(), relayed.isEmpty() ? Lines{} : Lines{"dele 1"});
-        QCOMPARE(s.pop.lines().last() == "quit", !serverCloses);
-        QCOMPARE(s.log.ids(), events);
-        QCOMPARE(s.slot.POP.Socket.state(), SessionSocket::State::Closed);
     }
 
     // A value with a line break would inject a command of its own: nothing is sent.

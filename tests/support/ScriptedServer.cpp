@@ -100,9 +100,9 @@ void ScriptedServer::read(Connection& c) {
         // The answer rule never applies inside a message.
         const bool inMessage = !c.message.isEmpty() ||
                                (!c.done() && (*c.scenario)[c.step].kind == Step::ExpectMessage);
-        const auto rule = std::find_if(answers_.cbegin(), answers_.cend(),
+        const auto rule = std::find_if(answers_.crbegin(), answers_.crend(),
                                        [&line](const auto& a) { return a.first == line; });
-        if (inMessage || rule == answers_.cend())
+        if (inMessage || rule == answers_.crend())
             c.pending.append(raw);
         else
             c.socket->write(rule->second);

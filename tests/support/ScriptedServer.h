@@ -54,7 +54,8 @@ public:
     // serves every later one.
     ScriptedServer& nextConnection();
     // A client line equal to line is answered with reply (CR LF added) wherever it comes,
-    // outside the scenario, except inside a message; it is still recorded.
+    // outside the scenario, except inside a message; it is still recorded. The latest rule
+    // for a line wins.
     ScriptedServer& answer(const QByteArray& line, const QByteArray& reply) {
         answers_.append({line, reply + "\r\n"});
         return *this;
