@@ -47,6 +47,16 @@ struct Session {
     }
 };
 
+// The client lines the exchange expects, the message's own lines in place of the mark.
+QList<QByteArray> ClientLines(const Exchange& exchange, const QByteArray& message) {
+    QList<QByteArray> lines;
+    for (const auto& [client, answer] : exchange)
+        lines << (client == MessageMark ? message.chopped(2).split('\n') : QList{client});
+    for (QByteArray& line : lines)
+        line = line.trimmed();
+    return CollapsedNoops(lines);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Delivery)

@@ -3,12 +3,9 @@
 // A POP3 or SMTP server that plays a scenario on 127.0.0.1 and records what the client
 // says. Every connection plays the scenario from its start, or its own scenario when
 // nextConnection() divides them; after the last step the server stays silent, keeps the
-// connection open and goes on recording. It runs on the event loop of the thread that
-// created it.
+// connection open and goes on recording. It runs on the event loop of its thread.
 //
-//     ScriptedServer pop;
-//     pop.reply("+OK ready").expect("USER bob").reply("+OK").expect("PASS secret")
-//         .sendPieces({"-ERR wro", "ng password\r\n"}, 50).close();
+//     pop.reply("+OK ready").expect("USER bob").sendPieces({"-ERR wro", "ng\r\n"}, 50).close();
 
 #include <QByteArray>
 #include <QList>
@@ -33,18 +30,15 @@ public:
     ScriptedServer& expect(const QByteArray& line) { return add({Step::Expect, line}); }
     // Takes client lines up to and including a line holding only "."; see messages().
     ScriptedServer& expectMessage() { return add({Step::ExpectMessage, {}}); }
-    // Sends the line followed by CR LF.
     ScriptedServer& reply(const QByteArray& line) { return send(line + "\r\n"); }
-    // Sends the bytes exactly as given: a message, or part of a reply.
+    // The bytes exactly as given: a message, or part of a reply.
     ScriptedServer& send(const QByteArray& bytes);
-    // Sends the pieces one by one with a pause between them.
     ScriptedServer& sendPieces(const QList<QByteArray>& pieces, int pauseMs);
     ScriptedServer& pause(int ms) { return add({Step::Pause, {}, ms}); }
     ScriptedServer& close();
     // Runs action when the scenario gets there (to stop the client at a chosen step).
     ScriptedServer& call(const std::function<void()>& action);
-    // The server's side of a TLS handshake with the certificate given to useTls(); what
-    // follows goes through TLS.
+    // The server's side of a TLS handshake with the certificate given to useTls().
     ScriptedServer& startTls();
     void useTls(const QString& certificate, const QString& key) {
         certificate_ = certificate;
@@ -63,8 +57,7 @@ public:
 
     // Every line the clients sent, without line ends, in order of arrival.
     [[nodiscard]] QList<QByteArray> lines() const { return lines_; }
-    // The same lines grouped by the read that brought them: commands a client sent
-    // together arrive together.
+    // The same lines grouped by the read that brought them.
     [[nodiscard]] QList<QList<QByteArray>> batches() const { return batches_; }
     // The texts taken by expectMessage(), exactly as sent, final "." line included.
     [[nodiscard]] QList<QByteArray> messages() const { return messages_; }
@@ -98,7 +91,6 @@ private:
     void accept();
     void read(Connection& c);
     void play(Connection& c);
-    // False when the step must wait for more client lines.
     bool takeLine(Connection& c, const Step& step);
 
     // Accepts every connection as a QSslSocket, plain until startTls().
