@@ -27,16 +27,11 @@ ScriptedServer::~ScriptedServer() {
     }
 }
 
-ScriptedServer& ScriptedServer::nextConnection() {
-    scenarios_.push_back(std::make_unique<Scenario>());
-    return *this;
-}
-
 ScriptedServer& ScriptedServer::send(const QByteArray& bytes) {
-    return add({Step::Act, {}, 0, [bytes](QSslSocket& s) {
-                    s.write(bytes);
-                    s.flush();
-                }});
+    return act([bytes](QSslSocket& s) {
+        s.write(bytes);
+        s.flush();
+    });
 }
 
 ScriptedServer& ScriptedServer::sendPieces(const QList<QByteArray>& pieces, int pauseMs) {
@@ -45,24 +40,12 @@ ScriptedServer& ScriptedServer::sendPieces(const QList<QByteArray>& pieces, int 
     return *this;
 }
 
-ScriptedServer& ScriptedServer::close() {
-    return add({Step::Act, {}, 0, [](QSslSocket& s) {
-                    s.disconnectFromHost();
-                }});
-}
-
-ScriptedServer& ScriptedServer::call(const std::function<void()>& action) {
-    return add({Step::Act, {}, 0, [action](QSslSocket&) {
-                    action();
-                }});
-}
-
 ScriptedServer& ScriptedServer::startTls() {
-    return add({Step::Act, {}, 0, [this](QSslSocket& s) {
-                    s.setLocalCertificate(certificate_);
-                    s.setPrivateKey(key_, QSsl::Ec);
-                    s.startServerEncryption();
-                }});
+    return act([this](QSslSocket& s) {
+        s.setLocalCertificate(certificate_);
+        s.setPrivateKey(key_, QSsl::Ec);
+        s.startServerEncryption();
+    });
 }
 
 void ScriptedServer::Listener::incomingConnection(qintptr descriptor) {

@@ -35,9 +35,13 @@ public:
     ScriptedServer& send(const QByteArray& bytes);
     ScriptedServer& sendPieces(const QList<QByteArray>& pieces, int pauseMs);
     ScriptedServer& pause(int ms) { return add({Step::Pause, {}, ms}); }
-    ScriptedServer& close();
+    ScriptedServer& close() {
+        return act([](QSslSocket& s) { s.disconnectFromHost(); });
+    }
     // Runs action when the scenario gets there (to stop the client at a chosen step).
-    ScriptedServer& call(const std::function<void()>& action);
+    ScriptedServer& call(const std::function<void()>& action) {
+        return act([action](QSslSocket&) { action(); });
+    }
     // The server's side of a TLS handshake with the certificate given to useTls().
     ScriptedServer& startTls();
     void useTls(const QString& certificate, const QString& key) {
@@ -46,7 +50,10 @@ public:
     }
     // The steps that follow make the scenario of the next connection; the last scenario
     // serves every later one.
-    ScriptedServer& nextConnection();
+    ScriptedServer& nextConnection() {
+        scenarios_.push_back(std::make_unique<Scenario>());
+        return *this;
+    }
     // A client line equal to line is answered with reply (CR LF added) wherever it comes,
     // outside the scenario, except inside a message; it is still recorded. The latest rule
     // for a line wins.
@@ -87,6 +94,9 @@ private:
     ScriptedServer& add(Step step) {
         scenarios_.back()->push_back(std::move(step));
         return *this;
+    }
+    ScriptedServer& act(std::function<void(QSslSocket&)> action) {
+        return add({Step::Act, {}, 0, std::move(action)});
     }
     void accept();
     void read(Connection& c);
