@@ -3,10 +3,8 @@
 #include "ScriptedServer.h"
 #include "SessionSlot.h"
 #include "SlotWorker.h"
-#include "StalledListener.h"
 
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
 
 namespace {
@@ -75,7 +73,6 @@ private slots:
                                 << QByteArray(firstReply) << ok << events;
         };
         const Protocol P = Protocol::POP;
-        row("POP status", P, "X", "+OK hi\r\n", "+OK hi\r\n", true, {});
         row("POP -ERR", P, "X", "-ERR no\r\n", "-ERR no\r\n", false, {7200});
         row("POP wrong code", P, "X", "+NO\r\n", "+NO\r\n", false, {7210});
         row("late noop replies counted off", P, "noop,noop,RETR 2",
@@ -135,7 +132,6 @@ private slots:
         QTest::addColumn<int>("end");      // the clock when the wait ends; it starts at 100
         QTest::newRow("POP 0: the first second ends it")
             << Protocol::POP << QByteArray("0") << false << 101;
-        QTest::newRow("POP 3") << Protocol::POP << QByteArray("3") << false << 104;
         QTest::newRow("SMTP 2") << Protocol::SMTP << QByteArray("2") << false << 103;
         QTest::newRow("POP 5, counter set back") << Protocol::POP << QByteArray("5") << true << 6;
     }
@@ -206,57 +202,6 @@ private slots:
         QVERIFY(answered || (b.clock.now() - start >= 9 && b.clock.now() - start <= 14));
         QTRY_COMPARE(b.server.messages(), QList<QByteArray>{message});
         QCOMPARE(pieces.join(), QByteArray());
-    }
-
-    // The report of a failed step by the socket's state; the connection ends closed.
-    void failureReportByState_data() {
-        QTest::addColumn<Protocol>("protocol");
-        QTest::addColumn<QString>("situation");
-        QTest::addColumn<QList<qint32>>("events");
-        QTest::addColumn<QList<QByteArray>>("clientLines");
-        const auto row = [](const char* name, Protocol protocol, const char* situation,
-                            QList<qint32> events, QList<QByteArray> clientLines = {}) {
-            QTest::newRow(name) << protocol << QString::fromLatin1(situation) << events
-                                << clientLines;
-        };
-        row("POP connecting", Protocol::POP, "connecting", {8000});
-        row("SMTP connected: quit", Protocol::SMTP, "connected", {}, {"quit"});
-        row("POP closed by the peer", Protocol::POP, "peer closed", {8001});
-        row("SMTP refused", Protocol::SMTP, "refused", {8002});
-    }
-    void failureReportByState() {
-        QFETCH(Protocol, protocol);
-        QFETCH(QString, situation);
-        QFETCH(QList<qint32>, events);
-        QFETCH(QList<QByteArray>, clientLines);
-        Bench b(protocol);
-        const QString host = QStringLiteral("127.0.0.1");
-        StalledListener stalled;
-        QTcpServer probe;
-        if (situation == "connecting") {
-            QVERIFY(b.c().open(host, stalled.port()));
-        } else if (situation == "refused") {
-            probe.listen(QHostAddress::LocalHost, 0);
-            const quint16 port = probe.serverPort();
-            probe.close();
-            QVERIFY(b.c().open(host, port));
-            QTRY_VERIFY(b.c().Socket.state() != SessionSocket::State::Connecting);
-        } else {
-            b.server.reply(protocol == Protocol::POP ? "+OK" : "220");
-            if (situation == "connected")
-                b.server.expect("quit").reply(protocol == Protocol::POP ? "+OK bye" : "221 bye");
-            else
-                b.server.close();
-            QVERIFY(b.connect());
-            if (situation == "peer closed")
-                QTRY_COMPARE(b.c().Socket.state(), SessionSocket::State::Closing);
-        }
-        MemoryEventLog log;
-
-        protocol == Protocol::POP ? b.slot.ReportPOPFailure(host) : b.slot.ReportSMTPFailure(host);
-        QCOMPARE(log.ids(), events);
-        QCOMPARE(b.server.lines(), clientLines);
-        QCOMPARE(b.c().Socket.state(), SessionSocket::State::Closed);
     }
 
     // A server that sends an endless line is given up, not buffered for ever.
