@@ -72,16 +72,14 @@ struct Session {
     }
     // Greeting, USER, PASS and STAT, and where STAT counts messages, UIDL with uidl as its
     // answer, by default "n uid-n" for each.
-    void login(const QByteArray& stat, QByteArray uidl = {}) {
+    void login(const QByteArray& stat, const QByteArray& uidl = {}) {
         Play(pop, "+OK ready", {{"USER bob", "+OK"}, {"PASS secret", "+OK"}, {"STAT", stat}});
         const int count = ReadStatCount(stat).trimmed().toInt();
-        QByteArray ids;
+        QByteArray ids = "+OK";
         for (int n = 1; n <= count; ++n)
             ids += "\r\n" + Number(n) + " uid-" + Number(n);
-        if (uidl.isEmpty())
-            uidl = "+OK" + ids;
         if (count > 0)
-            pop.expect("UIDL").reply(uidl + (uidl.startsWith("+OK") ? "\r\n." : ""));
+            pop.expect("UIDL").reply(uidl.isEmpty() ? ids + "\r\n." : uidl);
     }
     // LIST and RETR of message n, with the download sent as given.
     void retr(int n, const QByteArray& download = {}) {
@@ -120,10 +118,11 @@ struct Session {
 };
 
 using Script = std::function<void(Session&)>;
+using Server = std::optional<POPServer>;
 
 } // namespace
 
-Q_DECLARE_METATYPE(POPServer::Security)
+Q_DECLARE_METATYPE(Server)
 Q_DECLARE_METATYPE(Script)
 
 class TestRetrieveMailbox : public QObject {
@@ -193,20 +192,16 @@ private slots:
                 s.pop.expect("quit").reply("+OK bye");
             },
             false, {}, {}, {7200});
-        // The "quit" commits the deletion of message 1 where it can.
-        for (const bool closes : {false, true}) {
-            row(
-                closes ? "download cut short, closed" : "download cut short",
-                [closes](Session& s) {
-                    s.login("+OK 2 160");
-                    s.retr(1);
-                    s.pop.expect("dele 1").reply("+OK");
-                    s.retr(2, Download(2).left(40));
-                    closes ? s.pop.close() : s.pop.expect("quit").reply("+OK bye");
-                    Play(s.smtp, "220 ready", Smtp());
-                },
-                false, {Relayed(1)}, {"dele 1"}, closes ? Ids{8003, 8001} : Ids{8003});
-        }
+        row("download cut short, closed",
+            [](Session& s) {
+                s.login("+OK 2 160");
+                s.retr(1);
+                s.pop.expect("dele 1").reply("+OK");
+                s.retr(2, Download(2).left(40));
+                s.pop.close();
+                Play(s.smtp, "220 ready", Smtp());
+            },
+            false, {Relayed(1)}, {"dele 1"}, {8003, 8001});
         // A domain mailbox's Message-ID at the remote domain is no mailbox: refused, the real
         // recipient still gets the message; the unclosed bracket ends the search.
         const QByteArray header =
@@ -306,7 +301,7 @@ private slots:
         row("damaged list set aside", true, false, {"damaged"}, 2, "", {1, 2}, {"uid-1", "uid-2"},
             {8030});
         row("an ID given twice tells nothing", true, false, {"uid-1", "same"}, 3,
-            "+OK\r\n1 uid-1\r\n2 same\r\n3 same", {2, 3}, {"uid-1"});
+            "+OK\r\n1 uid-1\r\n2 same\r\n3 same\r\n.", {2, 3}, {"uid-1"});
         row("UIDL refused: delivered again, list untouched", true, false, {"uid-1"}, 1,
             "-ERR unknown", {1}, {"uid-1"}, {8022});
         row("empty mailbox empties the list", true, false, {"uid-1"}, 0, "", {}, {});
@@ -366,29 +361,6 @@ private slots:
             QVERIFY2(pipelined || batch.size() == 1, batch.join(' ').constData());
         QVERIFY(!pipelined || (batches.contains(Lines{"dele 1", "dele 3"}) &&
                                batches.contains(Lines{"noop", "dele 2", "LIST 4", "RETR 4"})));
-        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
-    }
-
-    // The ID is on the list by the time "dele" goes out: a server that closes the
-    // connection there loses the deletion, and the next session makes it up without
-    // downloading the message again.
-    void idIsListedBeforeDele() {
-        Session s;
-        QByteArray listAtDele;
-        s.login("+OK 1 80");
-        s.retr(1);
-        s.pop.expect("dele 1").call([&s, &listAtDele] { listAtDele = s.listFile(); }).close();
-        s.pop.nextConnection();
-        s.login("+OK 1 80");
-        s.pop.expect("dele 1").reply("+OK").expect("quit").reply("+OK bye");
-        Play(s.smtp, "220 ready", Smtp());
-
-        QVERIFY(!RetrieveMailbox(s.slot, s.account));
-        QCOMPARE(listAtDele, s.list({"uid-1"}));
-        QVERIFY(RetrieveMailbox(s.slot, s.account));
-        QCOMPARE(s.smtp.messages(), Lines{Relayed(1)});
-        QCOMPARE(s.pop.lines().count("RETR 1"), 1);
-        QCOMPARE(s.deletions(), (Lines{"dele 1", "dele 1"}));
         QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
     }
 
@@ -486,7 +458,7 @@ private slots:
         QCOMPARE(s.log.ids(), events);
         const Lines login =
             (implicit ? Lines{} : Lines{"CAPA", "STLS"}) + Lines{"CAPA", "USER bob"};
-        QCOMPARE(CollapsedNoops(s.pop.lines()).mid(0, login.size()) == login, ok);
+        QCOMPARE(s.pop.lines().mid(0, login.size()) == login, ok);
         QVERIFY(ok || !s.pop.lines().contains("USER bob"));
         const QString text = ok ? QString() : s.log.entries().last().text;
         QVERIFY2(ok || text.startsWith("Secure connection failed to: " + s.account.MailServer +
@@ -516,32 +488,25 @@ private slots:
     void serverAddress_data() {
         using S = POPServer::Security;
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("host"); // empty: refused
-        QTest::addColumn<int>("port");
-        QTest::addColumn<S>("security");
-        const auto row = [](const char* text, const char* host = "", int port = 0,
-                            S security = S::STLSWhenOffered) {
-            QTest::newRow(text) << QString::fromLatin1(text) << QString::fromLatin1(host) << port
-                                << security;
+        QTest::addColumn<Server>("server");
+        const auto row = [](const char* text, Server server = std::nullopt) {
+            QTest::newRow(text) << QString::fromLatin1(text) << server;
         };
-        row("pop.example.com", "pop.example.com", 110);
-        row("pop.example.com:995", "pop.example.com", 995, S::ImplicitTLS);
-        row("POP3S://pop.example.com:1995", "pop.example.com", 1995, S::ImplicitTLS);
-        row("pop3://pop.example.com:995", "pop.example.com", 995, S::Plain);
-        row("::1", "::1", 110);
-        row("[::1]:995", "::1", 995, S::ImplicitTLS);
-        row("pop3s://[2001:db8::5]", "2001:db8::5", 995, S::ImplicitTLS);
+        const QString example = QStringLiteral("pop.example.com");
+        row("pop.example.com", POPServer{example, 110, S::STLSWhenOffered});
+        row("pop.example.com:995", POPServer{example, 995, S::ImplicitTLS});
+        row("POP3S://pop.example.com:1995", POPServer{example, 1995, S::ImplicitTLS});
+        row("pop3://pop.example.com:995", POPServer{example, 995, S::Plain});
+        row("::1", POPServer{QStringLiteral("::1"), 110, S::STLSWhenOffered});
+        row("[::1]:995", POPServer{QStringLiteral("::1"), 995, S::ImplicitTLS});
+        row("pop3s://[2001:db8::5]", POPServer{QStringLiteral("2001:db8::5"), 995, S::ImplicitTLS});
         for (const char* refused : {"pop.example.com:65536", "pop3s://:995", "[::1]995"})
             row(refused);
     }
     void serverAddress() {
         QFETCH(QString, text);
-        QFETCH(QString, host);
-        QFETCH(int, port);
-        QFETCH(POPServer::Security, security);
-        const std::optional<POPServer> server = POPServerAddress(text);
-        QCOMPARE(server, host.isEmpty() ? std::nullopt
-                                        : std::optional(POPServer{host, quint16(port), security}));
+        QFETCH(Server, server);
+        QCOMPARE(POPServerAddress(text), server);
     }
 };
 

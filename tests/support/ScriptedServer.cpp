@@ -1,7 +1,19 @@
 #include "ScriptedServer.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
+
+struct ScriptedServer::Connection {
+    const std::vector<Step>* scenario = nullptr;
+    QPointer<QSslSocket> socket;
+    QByteArray received;       // not yet a whole line
+    QList<QByteArray> pending; // whole lines, line end included, not yet taken
+    QByteArray message;
+    size_t step = 0;
+    bool inMessage = false;
+    bool halted = false; // pausing, or stopped by a mismatch
+};
 
 namespace {
 
@@ -14,8 +26,37 @@ QByteArray WithoutLineEnd(QByteArray line) {
 } // namespace
 
 ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
-    scenarios_.push_back(std::make_unique<Scenario>());
-    connect(&server_, &QTcpServer::newConnection, this, &ScriptedServer::accept);
+    connect(&server_, &QTcpServer::newConnection, this, [this] {
+        while (auto* socket = static_cast<QSslSocket*>(server_.nextPendingConnection())) {
+            auto& c = *connections_.emplace_back(std::make_unique<Connection>());
+            c.scenario = &scenarios_[std::min(connections_.size(), scenarios_.size()) - 1];
+            c.socket = socket;
+            // A piece sent right after another must not wait for the client's delayed ACK.
+            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            connect(socket, &QTcpSocket::readyRead, this, [this, &c] {
+                QList<QByteArray> batch;
+                c.received += c.socket->readAll();
+                for (qsizetype eol; (eol = c.received.indexOf('\n')) >= 0;) {
+                    const QByteArray raw = c.received.left(eol + 1);
+                    c.received.remove(0, eol + 1);
+                    batch.append(WithoutLineEnd(raw));
+                    const auto rule =
+                        std::find_if(answers_.crbegin(), answers_.crend(),
+                                     [&](const auto& a) { return a.first == batch.last(); });
+                    if (c.inMessage || rule == answers_.crend())
+                        c.pending.append(raw);
+                    else
+                        c.socket->write(rule->second);
+                }
+                lines_ += batch;
+                if (!batch.isEmpty())
+                    batches_.append(batch);
+                play(c);
+            });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            play(c);
+        }
+    });
     if (!server_.listen(QHostAddress::LocalHost, 0))
         qFatal("ScriptedServer: cannot listen on 127.0.0.1: %s", qPrintable(server_.errorString()));
 }
@@ -27,27 +68,6 @@ ScriptedServer::~ScriptedServer() {
     }
 }
 
-ScriptedServer& ScriptedServer::send(const QByteArray& bytes) {
-    return act([bytes](QSslSocket& s) {
-        s.write(bytes);
-        s.flush();
-    });
-}
-
-ScriptedServer& ScriptedServer::sendPieces(const QList<QByteArray>& pieces, int pauseMs) {
-    for (qsizetype i = 0; i < pieces.size(); ++i)
-        (i > 0 ? pause(pauseMs) : *this).send(pieces[i]);
-    return *this;
-}
-
-ScriptedServer& ScriptedServer::startTls() {
-    return act([this](QSslSocket& s) {
-        s.setLocalCertificate(certificate_);
-        s.setPrivateKey(key_, QSsl::Ec);
-        s.startServerEncryption();
-    });
-}
-
 void ScriptedServer::Listener::incomingConnection(qintptr descriptor) {
     auto* socket = new QSslSocket(this);
     if (socket->setSocketDescriptor(descriptor))
@@ -56,80 +76,73 @@ void ScriptedServer::Listener::incomingConnection(qintptr descriptor) {
         delete socket;
 }
 
-void ScriptedServer::accept() {
-    while (auto* socket = static_cast<QSslSocket*>(server_.nextPendingConnection())) {
-        const size_t n = std::min(connections_.size(), scenarios_.size() - 1);
-        Connection* c = connections_.emplace_back(std::make_unique<Connection>()).get();
-        c->scenario = scenarios_[n].get();
-        c->socket = socket;
-        // A piece sent right after another must not wait for the client's delayed ACK.
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        connect(socket, &QTcpSocket::readyRead, this, [this, c] { read(*c); });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        play(*c);
-    }
-}
-
-void ScriptedServer::read(Connection& c) {
-    qsizetype from = c.received.size();
-    c.received += c.socket->readAll();
-    QList<QByteArray> batch;
-    for (qsizetype eol; (eol = c.received.indexOf('\n', from)) >= 0; from = 0) {
-        const QByteArray raw = c.received.left(eol + 1);
-        c.received.remove(0, eol + 1);
-        const QByteArray line = WithoutLineEnd(raw);
-        lines_.append(line);
-        batch.append(line);
-        // The answer rule never applies inside a message.
-        const bool inMessage = !c.message.isEmpty() ||
-                               (!c.done() && (*c.scenario)[c.step].kind == Step::ExpectMessage);
-        const auto rule = std::find_if(answers_.crbegin(), answers_.crend(),
-                                       [&line](const auto& a) { return a.first == line; });
-        if (inMessage || rule == answers_.crend())
-            c.pending.append(raw);
-        else
-            c.socket->write(rule->second);
-    }
-    if (!batch.isEmpty())
-        batches_.append(batch);
-    play(c);
-}
-
-bool ScriptedServer::takeLine(Connection& c, const Step& step) {
-    while (!c.pending.isEmpty()) {
-        const QByteArray raw = c.pending.takeFirst();
-        const QByteArray line = WithoutLineEnd(raw);
-        if (step.kind == Step::ExpectMessage) {
-            c.message += raw;
-            if (line != ".")
-                continue;
-            messages_.append(std::exchange(c.message, {}));
-            return true;
-        }
-        if (line == step.line)
-            return true;
-        mismatches_.append(QStringLiteral("expected \"%1\", got \"%2\"")
-                               .arg(QString::fromLatin1(step.line), QString::fromLatin1(line)));
-        c.step = c.scenario->size();
-        return false;
-    }
-    return false;
+ScriptedServer& ScriptedServer::add(Step step) {
+    scenarios_.back().push_back(std::move(step));
+    return *this;
 }
 
 void ScriptedServer::play(Connection& c) {
-    while (!c.pausing && c.socket && !c.done()) {
-        const Step& step = (*c.scenario)[c.step];
-        if (step.kind == Step::Act) {
-            step.act(*c.socket);
-        } else if (step.kind == Step::Pause) {
-            c.pausing = true;
-            QTimer::singleShot(step.ms, this, [this, &c] {
-                c.pausing = false;
-                play(c);
-            });
-        } else if (!takeLine(c, step)) {
-            return;
-        }
+    while (!c.halted && c.socket && c.step < c.scenario->size() && (*c.scenario)[c.step](c))
         ++c.step;
+}
+
+ScriptedServer& ScriptedServer::expect(const QByteArray& line) {
+    return add([this, line](Connection& c) {
+        if (c.pending.isEmpty())
+            return false;
+        const QByteArray got = WithoutLineEnd(c.pending.takeFirst());
+        if (got != line) {
+            mismatches_.append(QStringLiteral("expected \"%1\", got \"%2\"")
+                                   .arg(QString::fromLatin1(line), QString::fromLatin1(got)));
+            c.halted = true;
+        }
+        return true;
+    });
+}
+
+ScriptedServer& ScriptedServer::expectMessage() {
+    return add([this](Connection& c) {
+        c.inMessage = true;
+        while (!c.pending.isEmpty()) {
+            c.message += c.pending.first();
+            if (WithoutLineEnd(c.pending.takeFirst()) == ".") {
+                messages_.append(std::exchange(c.message, {}));
+                c.inMessage = false;
+                return true;
+            }
+        }
+        return false;
+    });
+}
+
+ScriptedServer& ScriptedServer::sendPieces(const QList<QByteArray>& pieces, int pauseMs) {
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0) {
+            add([this, pauseMs](Connection& c) {
+                c.halted = true;
+                QTimer::singleShot(pauseMs, this, [this, &c] {
+                    c.halted = false;
+                    play(c);
+                });
+                return true;
+            });
+        }
+        send(pieces[i]);
     }
+    return *this;
+}
+
+ScriptedServer& ScriptedServer::act(const std::function<void(QSslSocket&)>& action) {
+    return add([action](Connection& c) {
+        action(*c.socket);
+        return true;
+    });
+}
+
+ScriptedServer& ScriptedServer::startTls() {
+    return act([this](QSslSocket& s) {
+        s.setLocalCertificate(certificate_);
+        s.setPrivateKey(key_, QSsl::Ec);
+        s.startServerEncryption();
+    });
 }

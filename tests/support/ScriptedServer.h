@@ -9,7 +9,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QPointer>
 #include <QSslSocket>
 #include <QStringList>
 #include <QTcpServer>
@@ -27,14 +26,15 @@ public:
     [[nodiscard]] quint16 port() const { return server_.serverPort(); }
 
     // The next client line must be exactly this (without its CR LF).
-    ScriptedServer& expect(const QByteArray& line) { return add({Step::Expect, line}); }
+    ScriptedServer& expect(const QByteArray& line);
     // Takes client lines up to and including a line holding only "."; see messages().
-    ScriptedServer& expectMessage() { return add({Step::ExpectMessage, {}}); }
+    ScriptedServer& expectMessage();
     ScriptedServer& reply(const QByteArray& line) { return send(line + "\r\n"); }
     // The bytes exactly as given: a message, or part of a reply.
-    ScriptedServer& send(const QByteArray& bytes);
+    ScriptedServer& send(const QByteArray& bytes) {
+        return act([bytes](QSslSocket& s) { s.write(bytes); });
+    }
     ScriptedServer& sendPieces(const QList<QByteArray>& pieces, int pauseMs);
-    ScriptedServer& pause(int ms) { return add({Step::Pause, {}, ms}); }
     ScriptedServer& close() {
         return act([](QSslSocket& s) { s.disconnectFromHost(); });
     }
@@ -51,7 +51,7 @@ public:
     // The steps that follow make the scenario of the next connection; the last scenario
     // serves every later one.
     ScriptedServer& nextConnection() {
-        scenarios_.push_back(std::make_unique<Scenario>());
+        scenarios_.emplace_back();
         return *this;
     }
     // A client line equal to line is answered with reply (CR LF added) wherever it comes,
@@ -73,46 +73,21 @@ public:
     [[nodiscard]] int connections() const { return int(connections_.size()); }
 
 private:
-    struct Step {
-        enum Kind { Expect, ExpectMessage, Pause, Act } kind;
-        QByteArray line;
-        int ms = 0;
-        std::function<void(QSslSocket&)> act = {};
-    };
-    using Scenario = std::vector<Step>;
-    struct Connection {
-        const Scenario* scenario = nullptr;
-        QPointer<QSslSocket> socket;
-        QByteArray received;       // not yet a whole line
-        QList<QByteArray> pending; // whole lines, line end included, not yet taken
-        QByteArray message;
-        size_t step = 0;
-        bool pausing = false;
-        [[nodiscard]] bool done() const { return step >= scenario->size(); }
-    };
-
-    ScriptedServer& add(Step step) {
-        scenarios_.back()->push_back(std::move(step));
-        return *this;
-    }
-    ScriptedServer& act(std::function<void(QSslSocket&)> action) {
-        return add({Step::Act, {}, 0, std::move(action)});
-    }
-    void accept();
-    void read(Connection& c);
+    struct Connection;
+    // Returns false while it waits for the client.
+    using Step = std::function<bool(Connection&)>;
+    ScriptedServer& add(Step step);
+    ScriptedServer& act(const std::function<void(QSslSocket&)>& action);
     void play(Connection& c);
-    bool takeLine(Connection& c, const Step& step);
 
-    // Accepts every connection as a QSslSocket, plain until startTls().
-    class Listener : public QTcpServer {
-    protected:
+    class Listener : public QTcpServer { // every connection a QSslSocket, plain until startTls()
         void incomingConnection(qintptr descriptor) override;
     };
 
     Listener server_;
     QString certificate_;
     QString key_;
-    std::vector<std::unique_ptr<Scenario>> scenarios_;
+    std::vector<std::vector<Step>> scenarios_{1};
     QList<std::pair<QByteArray, QByteArray>> answers_;
     std::vector<std::unique_ptr<Connection>> connections_;
     QList<QByteArray> lines_;

@@ -3,19 +3,26 @@
 // A port on 127.0.0.1 whose queue of waiting connections is full: a client that
 // connects to it stays "connecting" until it gives up.
 
-#include <QtGlobal>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 class StalledListener {
 public:
-    StalledListener();
-    ~StalledListener();
-    StalledListener(const StalledListener&) = delete;
-    StalledListener& operator=(const StalledListener&) = delete;
+    // A backlog of 0 holds one connection that is never accepted; the filler takes it,
+    // and the kernel drops the handshakes of every later client.
+    StalledListener() {
+        listener_.setListenBacklogSize(0);
+        if (!listener_.listen(QHostAddress::LocalHost, 0))
+            qFatal("StalledListener: cannot listen on 127.0.0.1");
+        listener_.pauseAccepting();
+        filler_.connectToHost(QHostAddress::LocalHost, port());
+        if (!filler_.waitForConnected(5000))
+            qFatal("StalledListener: cannot fill the queue");
+    }
 
-    [[nodiscard]] quint16 port() const { return port_; }
+    [[nodiscard]] quint16 port() const { return listener_.serverPort(); }
 
 private:
-    int listener_ = -1;
-    int filler_ = -1;
-    quint16 port_ = 0;
+    QTcpServer listener_;
+    QTcpSocket filler_;
 };
