@@ -3,7 +3,10 @@
 // Scenarios of the scripted servers written as the dialogue they check: each client line
 // with the server's answer. A "noop" with no answer is left to the server's answer() rule.
 
+#include "MemoryEventLog.h"
+#include "RealTime.h"
 #include "ScriptedServer.h"
+#include "SessionSlot.h"
 
 using Exchange = QList<std::pair<QByteArray, QByteArray>>;
 
@@ -21,3 +24,24 @@ inline void Play(ScriptedServer& server, const QByteArray& greeting, const Excha
             server.reply(answer);
     }
 }
+
+// A slot on a clock of 10 ms seconds, and an SMTP server that answers every "noop";
+// "Administrator" is the postmaster.
+struct SmtpBench {
+    RealTime clock{10};
+    RealTimer timer{clock};
+    SessionSlot slot{clock};
+    ScriptedServer smtp;
+    MemoryEventLog log;
+
+    SmtpBench(const char* logMode, const char* timeout) {
+        smtp.answer("noop", "250 ok");
+        ConfigSettings s;
+        s.SmtpServer = QStringLiteral("127.0.0.1");
+        s.SmtpPort = QString::number(smtp.port());
+        s.PostmasterMailbox = QStringLiteral("Administrator");
+        s.LogMode = QString::fromLatin1(logMode);
+        s.PopTimeout = s.SmtpTimeout = QString::fromLatin1(timeout);
+        slot.Settings = ReadServiceSettings(s);
+    }
+};

@@ -1,8 +1,6 @@
 #include "DeliveredList.h"
 #include "HeaderParse.h"
 #include "MailScript.h"
-#include "MemoryEventLog.h"
-#include "RealTime.h"
 #include "RetrieveMailbox.h"
 #include "TestCertificates.h"
 
@@ -41,29 +39,16 @@ Exchange Smtp(const Exchange& rcpts = {{"rcpt to: anna", "250 ok"}},
                     {"quit", "221 bye"}};
 }
 
-// A POP3 and an SMTP server, both answering every "noop", and a plain account on the first.
-struct Session {
-    RealTime clock{10};
-    RealTimer timer{clock};
-    SessionSlot slot{clock};
+// A POP3 server too, answering every "noop", and a plain account on it.
+struct Session : SmtpBench {
     ScriptedServer pop;
-    ScriptedServer smtp;
-    MemoryEventLog log;
     AccountRecord account;
 
     // capa: the answer to every CAPA, or none.
-    explicit Session(const QByteArray& capa = "-ERR") {
+    explicit Session(const QByteArray& capa = "-ERR") : SmtpBench("1", "30") {
         pop.answer("noop", "+OK");
         if (!capa.isEmpty())
             pop.answer("CAPA", capa);
-        smtp.answer("noop", "250 ok");
-        ConfigSettings s;
-        s.SmtpServer = QStringLiteral("127.0.0.1");
-        s.SmtpPort = QString::number(smtp.port());
-        s.PostmasterMailbox = QStringLiteral("Administrator");
-        s.LogMode = QStringLiteral("1");
-        s.PopTimeout = s.SmtpTimeout = QStringLiteral("30");
-        slot.Settings = ReadServiceSettings(s);
         // Plain by choice, so that no warning about the password joins the events.
         account.MailServer = QStringLiteral("pop3://127.0.0.1:%1").arg(pop.port());
         account.UserName = QStringLiteral("bob");
@@ -280,43 +265,38 @@ private slots:
     // added, IDs gone from the server are dropped.
     void deliveredIDs_data() {
         QTest::addColumn<bool>("keep");
-        QTest::addColumn<bool>("pipelined");
         QTest::addColumn<Lines>("listed");    // {"damaged"}: a file that is no list
         QTest::addColumn<int>("count");       // -1: STAT refused
         QTest::addColumn<QByteArray>("uidl"); // empty: "uid-n" for each n
         QTest::addColumn<QList<int>>("fetched");
         QTest::addColumn<Lines>("after");
         QTest::addColumn<Ids>("events");
-        const auto row = [](const char* name, bool keep, bool pipelined, Lines listed, int count,
-                            const char* uidl, QList<int> fetched, Lines after, Ids events = {}) {
-            QTest::newRow(name) << keep << pipelined << listed << count << QByteArray(uidl)
-                                << fetched << after << events;
+        const auto row = [](const char* name, bool keep, Lines listed, int count, const char* uidl,
+                            QList<int> fetched, Lines after, Ids events = {}) {
+            QTest::newRow(name) << keep << listed << count << QByteArray(uidl) << fetched << after
+                                << events;
         };
-        row("kept, one new between, gone ones dropped", true, false,
-            {"uid-9", "uid-1", "uid-3", "uid-7"}, 3, "", {2}, {"uid-1", "uid-3", "uid-2"});
-        row("not kept, lost deletions made up", false, false, {"uid-1", "uid-3"}, 3, "", {2},
+        row("kept, one new between, gone ones dropped", true, {"uid-9", "uid-1", "uid-3", "uid-7"},
+            3, "", {2}, {"uid-1", "uid-3", "uid-2"});
+        row("not kept, lost deletions made up", false, {"uid-1", "uid-3"}, 3, "", {2},
             {"uid-1", "uid-3", "uid-2"});
-        row("not kept, pipelined", false, true, {"uid-1", "uid-3"}, 4, "", {2, 4},
-            {"uid-1", "uid-3", "uid-2", "uid-4"});
-        row("damaged list set aside", true, false, {"damaged"}, 2, "", {1, 2}, {"uid-1", "uid-2"},
-            {8030});
-        row("an ID given twice tells nothing", true, false, {"uid-1", "same"}, 3,
+        row("damaged list set aside", true, {"damaged"}, 2, "", {1, 2}, {"uid-1", "uid-2"}, {8030});
+        row("an ID given twice tells nothing", true, {"uid-1", "same"}, 3,
             "+OK\r\n1 uid-1\r\n2 same\r\n3 same\r\n.", {2, 3}, {"uid-1"});
-        row("UIDL refused: delivered again, list untouched", true, false, {"uid-1"}, 1,
-            "-ERR unknown", {1}, {"uid-1"}, {8022});
-        row("empty mailbox empties the list", true, false, {"uid-1"}, 0, "", {}, {});
-        row("STAT refused: list untouched", false, false, {"uid-1"}, -1, "", {}, {"uid-1"});
+        row("UIDL refused: delivered again, list untouched", true, {"uid-1"}, 1, "-ERR unknown",
+            {1}, {"uid-1"}, {8022});
+        row("empty mailbox empties the list", true, {"uid-1"}, 0, "", {}, {});
+        row("STAT refused: list untouched", false, {"uid-1"}, -1, "", {}, {"uid-1"});
     }
     void deliveredIDs() {
         QFETCH(bool, keep);
-        QFETCH(bool, pipelined);
         QFETCH(Lines, listed);
         QFETCH(int, count);
         QFETCH(QByteArray, uidl);
         QFETCH(QList<int>, fetched);
         QFETCH(Lines, after);
         QFETCH(Ids, events);
-        Session s(pipelined ? "+OK\r\nPIPELINING\r\n." : "-ERR");
+        Session s;
         s.account.KeepMailOnHost = keep;
         QFile file(s.listPath());
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -329,13 +309,8 @@ private slots:
             if (!keep && !fetched.contains(n))
                 deletions << "dele " + Number(n);
         }
-        for (const QByteArray& dele : deletions) {
-            s.pop.expect(dele);
-            if (!pipelined)
-                s.pop.reply("+OK");
-        }
-        for (qsizetype i = 0; pipelined && i < deletions.size(); ++i)
-            s.pop.reply("+OK");
+        for (const QByteArray& dele : deletions)
+            s.pop.expect(dele).reply("+OK");
         Lines relayed;
         for (const int n : fetched) {
             s.retr(n);
@@ -354,13 +329,9 @@ private slots:
         QCOMPARE(s.deletions(), deletions);
         QCOMPARE(s.listFile(), s.list(after));
         QCOMPARE(s.log.ids(), events);
-        // Without pipelining each command waits for the reply before it; with it, the made-up
-        // deletions go out together, and the next message's commands with the "dele".
-        const QList<Lines> batches = s.pop.batches();
-        for (const Lines& batch : batches)
-            QVERIFY2(pipelined || batch.size() == 1, batch.join(' ').constData());
-        QVERIFY(!pipelined || (batches.contains(Lines{"dele 1", "dele 3"}) &&
-                               batches.contains(Lines{"noop", "dele 2", "LIST 4", "RETR 4"})));
+        // Without pipelining each command waits for the reply before it.
+        for (const Lines& batch : s.pop.batches())
+            QVERIFY2(batch.size() == 1, batch.join(' ').constData());
         QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
     }
 
@@ -472,10 +443,8 @@ private slots:
     void plainLoginIsWarnedOncePerAccount() {
         Session s("+OK\r\nUIDL\r\n.");
         s.account.MailServer = QStringLiteral("127.0.0.1:%1").arg(s.pop.port());
-        for (int session = 0; session < 2; ++session) {
-            s.login("+OK 0 0");
-            s.pop.expect("quit").reply("+OK bye").nextConnection();
-        }
+        s.login("+OK 0 0"); // for both connections
+        s.pop.expect("quit").reply("+OK bye");
 
         QVERIFY(RetrieveMailbox(s.slot, s.account));
         QVERIFY(RetrieveMailbox(s.slot, s.account));

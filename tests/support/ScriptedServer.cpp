@@ -61,12 +61,7 @@ ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
         qFatal("ScriptedServer: cannot listen on 127.0.0.1: %s", qPrintable(server_.errorString()));
 }
 
-ScriptedServer::~ScriptedServer() {
-    for (const auto& c : connections_) {
-        if (c->socket)
-            c->socket->abort();
-    }
-}
+ScriptedServer::~ScriptedServer() = default;
 
 void ScriptedServer::Listener::incomingConnection(qintptr descriptor) {
     auto* socket = new QSslSocket(this);

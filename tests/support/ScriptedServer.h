@@ -1,11 +1,8 @@
 #pragma once
 
-// A POP3 or SMTP server that plays a scenario on 127.0.0.1 and records what the client
-// says. Every connection plays the scenario from its start, or its own scenario when
-// nextConnection() divides them; after the last step the server stays silent, keeps the
-// connection open and goes on recording. It runs on the event loop of its thread.
-//
-//     pop.reply("+OK ready").expect("USER bob").sendPieces({"-ERR wro", "ng\r\n"}, 50).close();
+// A POP3 or SMTP server on 127.0.0.1 that plays a scenario to every connection (or one per
+// connection, see nextConnection()) and records what the clients say. After the last step
+// it stays silent and goes on recording. It runs on the event loop of its thread.
 
 #include <QByteArray>
 #include <QList>
@@ -48,15 +45,13 @@ public:
         certificate_ = certificate;
         key_ = key;
     }
-    // The steps that follow make the scenario of the next connection; the last scenario
-    // serves every later one.
+    // The steps that follow make the next connection's scenario; the last serves the rest.
     ScriptedServer& nextConnection() {
         scenarios_.emplace_back();
         return *this;
     }
-    // A client line equal to line is answered with reply (CR LF added) wherever it comes,
-    // outside the scenario, except inside a message; it is still recorded. The latest rule
-    // for a line wins.
+    // A client line equal to line is answered with reply wherever it comes, outside the
+    // scenario, except inside a message. The latest rule for a line wins.
     ScriptedServer& answer(const QByteArray& line, const QByteArray& reply) {
         answers_.append({line, reply + "\r\n"});
         return *this;
@@ -68,7 +63,7 @@ public:
     [[nodiscard]] QList<QList<QByteArray>> batches() const { return batches_; }
     // The texts taken by expectMessage(), exactly as sent, final "." line included.
     [[nodiscard]] QList<QByteArray> messages() const { return messages_; }
-    // Lines that did not match what the scenario expected; it stops playing there.
+    // Lines that did not match the scenario; it stops playing there.
     [[nodiscard]] QStringList mismatches() const { return mismatches_; }
     [[nodiscard]] int connections() const { return int(connections_.size()); }
 
