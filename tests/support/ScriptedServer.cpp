@@ -2,7 +2,6 @@
 
 #include <QPointer>
 #include <QTimer>
-#include <algorithm>
 
 struct ScriptedServer::Connection {
     const std::vector<Step>* scenario = nullptr;
@@ -17,10 +16,8 @@ struct ScriptedServer::Connection {
 
 namespace {
 
-QByteArray WithoutLineEnd(QByteArray line) {
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    return line;
+QByteArray WithoutLineEnd(const QByteArray& line) { // it ends with '\n'
+    return line.chopped(line.endsWith("\r\n") ? 2 : 1);
 }
 
 } // namespace
@@ -40,13 +37,11 @@ ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
                     const QByteArray raw = c.received.left(eol + 1);
                     c.received.remove(0, eol + 1);
                     batch.append(WithoutLineEnd(raw));
-                    const auto rule =
-                        std::find_if(answers_.crbegin(), answers_.crend(),
-                                     [&](const auto& a) { return a.first == batch.last(); });
-                    if (c.inMessage || rule == answers_.crend())
+                    const auto rule = answers_.constFind(batch.last());
+                    if (c.inMessage || rule == answers_.cend())
                         c.pending.append(raw);
                     else
-                        c.socket->write(rule->second);
+                        c.socket->write(*rule);
                 }
                 lines_ += batch;
                 if (!batch.isEmpty())

@@ -5,6 +5,7 @@
 // it stays silent and goes on recording. It runs on the event loop of its thread.
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSslSocket>
 #include <QStringList>
@@ -53,7 +54,7 @@ public:
     // A client line equal to line is answered with reply wherever it comes, outside the
     // scenario, except inside a message. The latest rule for a line wins.
     ScriptedServer& answer(const QByteArray& line, const QByteArray& reply) {
-        answers_.append({line, reply + "\r\n"});
+        answers_.insert(line, reply + "\r\n");
         return *this;
     }
 
@@ -83,7 +84,7 @@ private:
     QString certificate_;
     QString key_;
     std::vector<std::vector<Step>> scenarios_{1};
-    QList<std::pair<QByteArray, QByteArray>> answers_;
+    QHash<QByteArray, QByteArray> answers_;
     std::vector<std::unique_ptr<Connection>> connections_;
     QList<QByteArray> lines_;
     QList<QList<QByteArray>> batches_;
