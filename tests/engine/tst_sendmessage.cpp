@@ -51,11 +51,6 @@ private slots:
         };
         row("blank sender: the postmaster", "  ", {},
             Greeted("Administrator") + Rcpt(anna) + DataAccepted, Delivery::Accepted, {});
-        row("three recipients in order, several-line replies", "x@y.org", three,
-            Exchange{{"HELO 127.0.0.1", "250-hello\r\n250-SIZE 9\r\n250 HELP"},
-                     {"mail from: x@y.org", "250 ok"}} +
-                Rcpt(three) + DataAccepted,
-            Delivery::Accepted, {});
         row("single user refused", "x@y.org", {}, Greeted() + Rcpt(anna, "550 unknown") + Quit,
             Delivery::Refused, {7211});
         row("only 550s: the postmaster", "x@y.org", three.mid(0, 2),

@@ -2,9 +2,10 @@
 
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 
 struct ScriptedServer::Connection {
-    const std::vector<Step>* scenario = nullptr;
+    size_t scenario = 0; // in scenarios_
     QPointer<QSslSocket> socket;
     QByteArray received;       // not yet a whole line
     QList<QByteArray> pending; // whole lines, line end included, not yet taken
@@ -26,7 +27,7 @@ ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
     connect(&server_, &QTcpServer::newConnection, this, [this] {
         while (auto* socket = static_cast<QSslSocket*>(server_.nextPendingConnection())) {
             auto& c = *connections_.emplace_back(std::make_unique<Connection>());
-            c.scenario = &scenarios_[std::min(connections_.size(), scenarios_.size()) - 1];
+            c.scenario = std::min(connections_.size(), scenarios_.size()) - 1;
             c.socket = socket;
             // A piece sent right after another must not wait for the client's delayed ACK.
             socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -72,7 +73,8 @@ ScriptedServer& ScriptedServer::add(Step step) {
 }
 
 void ScriptedServer::play(Connection& c) {
-    while (!c.halted && c.socket && c.step < c.scenario->size() && (*c.scenario)[c.step](c))
+    while (!c.halted && c.socket && c.step < scenarios_[c.scenario].size() &&
+           scenarios_[c.scenario][c.step](c))
         ++c.step;
 }
 
