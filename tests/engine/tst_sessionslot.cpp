@@ -86,7 +86,7 @@ private slots:
         for (qsizetype split = 1; split < answer.size(); ++split) {
             for (const QByteArray& command : commands)
                 b.server.expect(command);
-            b.server.sendPieces({answer.left(split), answer.mid(split)}, 2);
+            b.server.send(answer.left(split)).pause(2).send(answer.mid(split));
             QList<SessionSlot::Ticket> tickets;
             for (const QByteArray& command : commands)
                 tickets.append(b.c().send(command, ShapeOf(command)).value());

@@ -107,21 +107,15 @@ ScriptedServer& ScriptedServer::expectMessage() {
     });
 }
 
-ScriptedServer& ScriptedServer::sendPieces(const QList<QByteArray>& pieces, int pauseMs) {
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        if (i > 0) {
-            add([this, pauseMs](Connection& c) {
-                c.halted = true;
-                QTimer::singleShot(pauseMs, this, [this, &c] {
-                    c.halted = false;
-                    play(c);
-                });
-                return true;
-            });
-        }
-        send(pieces[i]);
-    }
-    return *this;
+ScriptedServer& ScriptedServer::pause(int ms) {
+    return add([this, ms](Connection& c) {
+        c.halted = true;
+        QTimer::singleShot(ms, this, [this, &c] {
+            c.halted = false;
+            play(c);
+        });
+        return true;
+    });
 }
 
 ScriptedServer& ScriptedServer::act(const std::function<void(QSslSocket&)>& action) {

@@ -32,7 +32,8 @@ public:
     ScriptedServer& send(const QByteArray& bytes) {
         return act([bytes](QSslSocket& s) { s.write(bytes); });
     }
-    ScriptedServer& sendPieces(const QList<QByteArray>& pieces, int pauseMs);
+    // The steps after it wait this long: a reply sent in pieces.
+    ScriptedServer& pause(int ms);
     ScriptedServer& close() {
         return act([](QSslSocket& s) { s.disconnectFromHost(); });
     }
