@@ -1,7 +1,7 @@
 #pragma once
 
 // Scenarios of the scripted servers written as the dialogue they check: each client line
-// with the server's answer. A "noop" with no answer is left to the server's answer() rule.
+// with the server's answer, if any. The "noop"s are left to the servers' answer() rules.
 
 #include "MemoryEventLog.h"
 #include "RealTime.h"
@@ -16,10 +16,7 @@ inline const QByteArray MessageMark = "<message>";
 inline void Play(ScriptedServer& server, const QByteArray& greeting, const Exchange& exchange) {
     server.reply(greeting);
     for (const auto& [client, answer] : exchange) {
-        if (client == MessageMark)
-            server.expectMessage();
-        else if (!answer.isEmpty())
-            server.expect(client);
+        client == MessageMark ? server.expectMessage() : server.expect(client);
         if (!answer.isEmpty())
             server.reply(answer);
     }

@@ -40,8 +40,7 @@ Exchange Rcpt(const QList<QByteArray>& recipients, const QByteArray& answer = "2
 }
 
 const Exchange Quit = {{"quit", "221 bye"}};
-const Exchange DataAccepted =
-    Exchange{{"noop", {}}, {"data", "354 go on"}, {MessageMark, "250 queued"}, {"noop", {}}} + Quit;
+const Exchange DataAccepted = Exchange{{"data", "354 go on"}, {MessageMark, "250 queued"}} + Quit;
 
 } // namespace
 
@@ -69,9 +68,8 @@ private slots:
         QCOMPARE(Prepare(download, QStringLiteral("example.com")).Message, message);
     }
 
-    // A domain mailbox's recipients: the bracketed local addresses up to the line of the
-    // last known header name, each once; nobody local found, the postmaster. An address
-    // that could carry a line break into a command is never taken.
+    // A domain mailbox's recipients: local addresses in brackets, each once, up to the last
+    // known header; else the postmaster. Nothing that could break a command is taken.
     void recipients_data() {
         QTest::addColumn<QByteArray>("header");
         QTest::addColumn<QByteArray>("recipients");
@@ -106,8 +104,7 @@ private slots:
         QCOMPARE(Prepare(download).Recipients, QList<QByteArray>{}); // single user: no search
     }
 
-    // The envelope sender: the first bracket after "From: " when it holds a plain address
-    // (one "@", one ".", nothing that could break a command), else the postmaster.
+    // The sender: the first bracket after "From: " if a plain address, else the postmaster.
     void sender_data() {
         QTest::addColumn<QByteArray>("download");
         QTest::addColumn<QByteArray>("sender");
@@ -180,8 +177,7 @@ private slots:
         QCOMPARE(s.slot.SMTP.Socket.state(), SessionSocket::State::Closed);
     }
 
-    // A server out of reach, or silent past the SMTP time-out (2 s), is "unreachable", with
-    // the event that says why.
+    // A server out of reach or silent past the time-out (2 s) is "unreachable".
     void unreachable_data() {
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QList<qint32>>("events");

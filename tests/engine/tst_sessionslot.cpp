@@ -46,8 +46,7 @@ class TestSessionSlot : public QObject {
     Q_OBJECT
 
 private slots:
-    // Commands go out together; the server's answer to all of them is split in two at
-    // every byte. The first reply must come whole, the last be judged by its own reply.
+    // Commands go out together, the answer split in two at every byte: each reply whole.
     void replyReader_data() {
         QTest::addColumn<bool>("pop");
         QTest::addColumn<QList<QByteArray>>("commands");
@@ -104,8 +103,7 @@ private slots:
         QVERIFY2(b.server.mismatches().isEmpty(), qPrintable(b.server.mismatches().join('\n')));
     }
 
-    // A silent server is given up when the time-out has passed, counted in the clock's
-    // seconds; a counter set back by the cycle's end restarts the count.
+    // A silent server is given up after the time-out; a clock set back restarts the count.
     void silentServerTimesOut_data() {
         QTest::addColumn<QByteArray>("timeout");
         QTest::addColumn<bool>("setBack"); // to 0 three seconds into the wait

@@ -1,8 +1,7 @@
 #pragma once
 
-// A POP3 or SMTP server on 127.0.0.1 that plays a scenario to every connection (or one per
-// connection, see nextConnection()) and records what the clients say. After the last step
-// it stays silent and goes on recording. It runs on the event loop of its thread.
+// A POP3 or SMTP server on 127.0.0.1 that plays a scenario to each connection and records
+// what the clients say; after the last step it stays silent. It runs on its thread's loop.
 
 #include <QByteArray>
 #include <QHash>
@@ -52,8 +51,7 @@ public:
         scenarios_.emplace_back();
         return *this;
     }
-    // A client line equal to line is answered with reply wherever it comes, outside the
-    // scenario, except inside a message. The latest rule for a line wins.
+    // Answers line wherever it comes, outside the scenario and messages; the latest rule wins.
     ScriptedServer& answer(const QByteArray& line, const QByteArray& reply) {
         answers_.insert(line, reply + "\r\n");
         return *this;
