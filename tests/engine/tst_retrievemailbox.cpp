@@ -305,19 +305,15 @@ private slots:
         file.close();
         s.login(count < 0 ? "-ERR no" : "+OK " + Number(count) + " 999", uidl);
         Lines deletions;
-        for (int n = 1; n <= count; ++n) {
-            if (!keep && !fetched.contains(n))
-                deletions << "dele " + Number(n);
+        for (int n = 1; !keep && n <= count; ++n) {
+            if (!fetched.contains(n))
+                s.pop.expect(deletions.emplace_back("dele " + Number(n))).reply("+OK");
         }
-        for (const QByteArray& dele : deletions)
-            s.pop.expect(dele).reply("+OK");
         Lines relayed;
         for (const int n : fetched) {
             s.retr(n);
-            if (!keep) {
-                deletions << "dele " + Number(n);
-                s.pop.expect(deletions.last()).reply("+OK");
-            }
+            if (!keep)
+                s.pop.expect(deletions.emplace_back("dele " + Number(n))).reply("+OK");
             Play(s.smtp, "220 ready", Smtp());
             s.smtp.nextConnection();
             relayed << Relayed(n);
@@ -377,7 +373,6 @@ private slots:
             QString::fromLatin1(implicit ? "pop3s://127.0.0.1:%1" : "127.0.0.1:%1")
                 .arg(s.pop.port());
         const QString name = certificate == "elsewhere" ? certificate : "loopback";
-        s.pop.useTls(certs->certificate(name), certs->key(name));
         certificate != "untrusted" ? qputenv("HOLLIMERE_CA_FILE", certs->authority().toUtf8())
                                    : qunsetenv("HOLLIMERE_CA_FILE");
         if (!implicit)
@@ -387,7 +382,7 @@ private slots:
         if (!implicit && !certificate.isEmpty()) // with a plain-text injection after "+OK"
             s.pop.send("+OK go\r\n+OK\r\nUSER\r\n.\r\n");
         if (!certificate.isEmpty())
-            s.pop.startTls();
+            s.pop.startTls(certs->certificate(name), certs->key(name));
         s.login("+OK 0 0");
 
         const bool ok = RetrieveMailbox(s.slot, s.account);

@@ -125,10 +125,10 @@ ScriptedServer& ScriptedServer::act(const std::function<void(QSslSocket&)>& acti
     });
 }
 
-ScriptedServer& ScriptedServer::startTls() {
-    return act([this](QSslSocket& s) {
-        s.setLocalCertificate(certificate_);
-        s.setPrivateKey(key_, QSsl::Ec);
+ScriptedServer& ScriptedServer::startTls(const QString& certificate, const QString& key) {
+    return act([certificate, key](QSslSocket& s) {
+        s.setLocalCertificate(certificate);
+        s.setPrivateKey(key, QSsl::Ec);
         s.startServerEncryption();
     });
 }

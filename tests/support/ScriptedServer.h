@@ -40,12 +40,8 @@ public:
     ScriptedServer& call(const std::function<void()>& action) {
         return act([action](QSslSocket&) { action(); });
     }
-    // The server's side of a TLS handshake with the certificate given to useTls().
-    ScriptedServer& startTls();
-    void useTls(const QString& certificate, const QString& key) {
-        certificate_ = certificate;
-        key_ = key;
-    }
+    // The server's side of a TLS handshake, with these PEM files.
+    ScriptedServer& startTls(const QString& certificate, const QString& key);
     // The steps that follow make the next connection's scenario; the last serves the rest.
     ScriptedServer& nextConnection() {
         scenarios_.emplace_back();
@@ -80,8 +76,6 @@ private:
     };
 
     Listener server_;
-    QString certificate_;
-    QString key_;
     std::vector<std::vector<Step>> scenarios_{1};
     QHash<QByteArray, QByteArray> answers_;
     std::vector<std::unique_ptr<Connection>> connections_;
