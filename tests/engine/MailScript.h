@@ -22,8 +22,7 @@ inline void Play(ScriptedServer& server, const QByteArray& greeting, const Excha
     }
 }
 
-// A slot on a clock of 10 ms seconds, and an SMTP server that answers every "noop";
-// "Administrator" is the postmaster.
+// A slot on a clock of 10 ms seconds, an SMTP server and "Administrator" as postmaster.
 struct SmtpBench {
     RealTime clock{10};
     RealTimer timer{clock};

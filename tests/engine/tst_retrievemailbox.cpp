@@ -394,10 +394,7 @@ private slots:
             (implicit ? Lines{} : Lines{"CAPA", "STLS"}) + Lines{"CAPA", "USER bob"};
         QCOMPARE(s.pop.lines().mid(0, login.size()) == login, ok);
         QVERIFY(ok || !s.pop.lines().contains("USER bob"));
-        const QString text = ok ? QString() : s.log.entries().last().text;
-        QVERIFY2(ok || text.startsWith("Secure connection failed to: " + s.account.MailServer +
-                                       ", " + failure),
-                 qPrintable(text));
+        QVERIFY(ok || s.log.entries().last().text.contains(", " + failure));
         QCOMPARE(s.slot.POP.Socket.state(), SessionSocket::State::Closed);
     }
 
@@ -408,12 +405,10 @@ private slots:
         s.login("+OK 0 0"); // for both connections
         s.pop.expect("quit").reply("+OK bye");
 
-        QVERIFY(RetrieveMailbox(s.slot, s.account));
-        QVERIFY(RetrieveMailbox(s.slot, s.account));
-        QCOMPARE(s.pop.connections(), 2);
+        QVERIFY(RetrieveMailbox(s.slot, s.account) && RetrieveMailbox(s.slot, s.account));
+        QCOMPARE(s.pop.lines().count("PASS secret"), 2);
         QCOMPARE(s.log.ids(), Ids{8021});
         QCOMPARE(s.slot.POPEncryption, QString());
-        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
     }
 
     void serverAddress_data() {
@@ -423,11 +418,10 @@ private slots:
         const auto row = [](const char* text, Server server = std::nullopt) {
             QTest::newRow(text) << QString::fromLatin1(text) << server;
         };
-        const QString example = QStringLiteral("pop.example.com");
-        row("pop.example.com", POPServer{example, 110, S::STLSWhenOffered});
-        row("pop.example.com:995", POPServer{example, 995, S::ImplicitTLS});
-        row("POP3S://pop.example.com:1995", POPServer{example, 1995, S::ImplicitTLS});
-        row("pop3://pop.example.com:995", POPServer{example, 995, S::Plain});
+        row("pop.example.com", POPServer{"pop.example.com", 110, S::STLSWhenOffered});
+        row("pop.example.com:995", POPServer{"pop.example.com", 995, S::ImplicitTLS});
+        row("POP3S://pop.example.com:1995", POPServer{"pop.example.com", 1995, S::ImplicitTLS});
+        row("pop3://pop.example.com:995", POPServer{"pop.example.com", 995, S::Plain});
         row("::1", POPServer{QStringLiteral("::1"), 110, S::STLSWhenOffered});
         row("[::1]:995", POPServer{QStringLiteral("::1"), 995, S::ImplicitTLS});
         row("pop3s://[2001:db8::5]", POPServer{QStringLiteral("2001:db8::5"), 995, S::ImplicitTLS});

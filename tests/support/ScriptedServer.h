@@ -61,7 +61,6 @@ public:
     [[nodiscard]] QList<QByteArray> messages() const { return messages_; }
     // Lines that did not match the scenario; it stops playing there.
     [[nodiscard]] QStringList mismatches() const { return mismatches_; }
-    [[nodiscard]] int connections() const { return int(connections_.size()); }
 
 private:
     struct Connection;

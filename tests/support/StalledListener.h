@@ -1,7 +1,6 @@
 #pragma once
 
-// A port on 127.0.0.1 whose queue of waiting connections is full: a client that
-// connects to it stays "connecting" until it gives up.
+// A port on 127.0.0.1 with a full queue: a client stays "connecting" until it gives up.
 
 #include <QTcpServer>
 #include <QTcpSocket>

@@ -1,7 +1,6 @@
 #pragma once
 
-// A certificate authority of the test's own, made with openssl while the test runs, and
-// server certificates it signs: trusted only where its certificate is named.
+// A certificate authority of the test's own, made by openssl, and server certificates.
 
 #include <QDir>
 #include <QProcess>
@@ -25,7 +24,6 @@ public:
         return folder_ + '/' + name + ".pem";
     }
     [[nodiscard]] QString key(const QString& name) const { return folder_ + '/' + name + ".key"; }
-    // What openssl said when it last failed, or empty.
     [[nodiscard]] QString error() const { return error_; }
 
 private:
