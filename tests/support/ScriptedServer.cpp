@@ -15,13 +15,9 @@ struct ScriptedServer::Connection {
     bool halted = false; // pausing, or stopped by a mismatch
 };
 
-namespace {
-
-QByteArray WithoutLineEnd(const QByteArray& line) { // it ends with '\n'
+static QByteArray WithoutLineEnd(const QByteArray& line) { // it ends with '\n'
     return line.chopped(line.endsWith("\r\n") ? 2 : 1);
 }
-
-} // namespace
 
 ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
     connect(&server_, &QTcpServer::newConnection, this, [this] {
