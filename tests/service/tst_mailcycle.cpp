@@ -13,9 +13,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 Q_DECLARE_METATYPE(StartupAction)
 
 namespace {
@@ -310,35 +307,6 @@ private slots:
         QCOMPARE(http.requestedPaths().size(), probe ? 0 : 1);
         QVERIFY(log.entries().isEmpty());
         QVERIFY(served.isEmpty());
-    }
-
-    void tickRereadsTheFileOnlyWhenItChanged() {
-        Configuration c = configWith(1);
-        c.Settings.CheckInterval = 60;
-        save(c);
-        make();
-        tick();
-        // Rewritten in place to an interval of 10, its size and time kept: the tick does
-        // not notice, so the 60 minutes still count.
-        struct stat before {};
-        const QByteArray file = QFile::encodeName(dataFile());
-        QVERIFY(::stat(file.constData(), &before) == 0);
-        c.Settings.CheckInterval = 10;
-        const QString other = dir.filePath(QStringLiteral("other.ini"));
-        QVERIFY(FileMod::SaveData(c, other));
-        QFile in(other), out(dataFile());
-        QVERIFY(in.open(QIODevice::ReadOnly) && out.open(QIODevice::ReadWrite));
-        QCOMPARE(out.write(in.readAll()), before.st_size);
-        out.close();
-        const timespec times[2] = {before.st_atim, before.st_mtim};
-        QVERIFY(::utimensat(AT_FDCWD, file.constData(), times, 0) == 0);
-        ctrl->Clock().set(600);
-        tick();
-        QCOMPARE(served.size(), 1);
-        // Touched, it is read again.
-        QVERIFY(::utimensat(AT_FDCWD, file.constData(), nullptr, 0) == 0);
-        tick();
-        QCOMPARE(served.size(), 2);
     }
 
     void stopEndsAWaitingSession() {
