@@ -264,6 +264,7 @@ private slots:
         row("interval empty", 1005, "", "10");
         row("interval letters", 1005, "abc", "0");
         row("interval negative decimal", 1005, "-7.9", "-8");
+        row("interval smallest", 1005, "-32768", "-32768");
         row("interval largest", 1005, "32767.99", "32767");
         row("interval too large", 1005, "32768", Fails);
         row("interval too small", 1005, "-32768.5", Fails);
@@ -294,21 +295,26 @@ private slots:
         QCOMPARE(cfg.Settings.SmtpTimeout, QStringLiteral("30")); // another key's record
     }
 
-    void accountsWithGapsArePacked() {
-        QMap<int, QString> values{{5, QStringLiteral("   ")}, {305, QStringLiteral("orphan")}};
-        for (const int c : {3, 7, 100}) {
+    void entriesWithGapsArePacked() {
+        // Blank names are no accounts, even in the last slot; machine 3 only in the block
+        // that files from elsewhere hold.
+        QMap<int, QString> values{{5, QStringLiteral("   ")},
+                                  {100, QStringLiteral("  ")},
+                                  {305, QStringLiteral("orphan")},
+                                  {3031, QStringLiteral("NODE")}};
+        for (const int c : {3, 7, 99}) {
             values[c] = QStringLiteral("acct%1").arg(c);
             values[301 + c] = QStringLiteral("pw%1").arg(c);
         }
         writeAll(path(), keyedFile(values));
         Configuration cfg;
-        cfg.Accounts[150].AccountName = QStringLiteral("stale");
         QVERIFY(LoadData(cfg, path(), KeyPolicy::RequireKey));
         QCOMPARE(cfg.Accounts[0].AccountName, QStringLiteral("acct3"));
         QCOMPARE(cfg.Accounts[1].Password, QStringLiteral("pw7"));
-        QCOMPARE(cfg.Accounts[2].AccountName, QStringLiteral("acct100"));
+        QCOMPARE(cfg.Accounts[2].AccountName, QStringLiteral("acct99"));
         for (int i = 3; i < AccountSlots; ++i)
             QVERIFY2(cfg.Accounts[i] == AccountRecord(), qPrintable(QString::number(i)));
+        QCOMPARE(cfg.Machines[3].MachineName, QStringLiteral("NODE"));
     }
 
     void damagedFileFailsAndKeepsTheModel_data() {
@@ -420,21 +426,6 @@ private slots:
         }
         cfg.Settings.FileKey = QStringLiteral("  ");
         QVERIFY(!SaveData(cfg, path()));
-    }
-
-    void keyDigits_data() {
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<QByteArray>("digits");
-        QTest::newRow("empty key") << QByteArray() << QByteArray("0");
-        QTest::newRow("one letter") << QByteArray("B") << QByteArray("66664");
-        // "321" is odd: padded to "3210", but mirrored from the unpadded end.
-        QTest::newRow("odd digit string") << QByteArray("123") << QByteArray("321031228");
-        QTest::newRow("high code") << QByteArray("\xff") << QByteArray("255025558");
-    }
-    void keyDigits() {
-        QFETCH(QByteArray, key);
-        QFETCH(QByteArray, digits);
-        QCOMPARE(SecurityMod::DeriveKeyDigits(key), digits);
     }
 
     void scramble_data() {

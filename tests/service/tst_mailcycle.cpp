@@ -256,24 +256,25 @@ private slots:
 
     void updateCheckOncePerDay() {
         LocalHttpServer http;
-        http.serve(RevisionPath, "3.1");
         qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1());
         Configuration c = configWith(0);
         c.Settings.CheckInterval = 0;
         save(c);
         make();
         MemoryEventLog log;
+        tick(); // not found: asked again at the next cycle
+        http.serve(RevisionPath, "3.1");
         tick();
         tick();
-        QCOMPARE(http.requestedPaths(), QStringList{RevisionPath});
-        QCOMPARE(texts(log).at(0),
+        QCOMPARE(http.requestedPaths(), (QStringList{RevisionPath, RevisionPath}));
+        QCOMPARE(log.ids(), (QList<qint32>{1001, 9900, 1001, 1001}));
+        QCOMPARE(texts(log).at(1),
                  QStringLiteral("4 9900 There is a new version (3.1) of this service available.  "
                                 "Goto %1/software/QVL_POP3/download.htm")
                      .arg(http.url().toString()));
-        QCOMPARE(log.ids(), (QList<qint32>{9900, 1001, 1001}));
         today = today.addDays(1);
         tick();
-        QCOMPARE(http.requestedPaths().size(), 2);
+        QCOMPARE(http.requestedPaths().size(), 3);
     }
 
     void stopIsAnsweredWhileTheWebWaits_data() {
