@@ -179,7 +179,7 @@ private slots:
         stale.close();
         qputenv("HOLLIMERE_UPDATE_URL", "");
         QVERIFY(!UpdateCheck::FetchVersionText(copy)); // no server: no check
-        qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1() + "//");
+        qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1() + "/");
         QCOMPARE(UpdateCheck::FetchVersionText(copy),
                  found ? std::optional(QString::fromLatin1(served)) : std::nullopt);
         QCOMPARE(QFile::exists(copy), !served.isEmpty()); // no stale copy survives

@@ -125,18 +125,17 @@ private slots:
         const auto each = [](const QString& text) {
             return QStringList{text.arg(0), text.arg(1), text.arg(2)};
         };
-        QTest::newRow("medium") << "0" << false << "2" << true << QStringList{finished};
-        QTest::newRow("blank level") << "0" << false << "" << true << QStringList{finished};
-        QTest::newRow("high") << "0" << false << "3" << true
-                              << each(Success) + QStringList{finished};
-        QTest::newRow("failing: never a success")
-            << "0" << false << "3" << false << each(Lost) + QStringList{finished};
-        QTest::newRow("multitask")
-            << "True" << false << "3" << true << QStringList{cued} + each(Success);
-        QTest::newRow("multitask failing")
-            << "1" << false << "2" << false << QStringList{cued} + each(Lost);
-        QTest::newRow("query mode is sequential")
-            << "1" << true << "2" << true << QStringList{finished};
+        const auto row = [](const char* tag, const char* multitask, bool query, const char* level,
+                            bool succeed, const QStringList& expected) {
+            QTest::newRow(tag) << multitask << query << level << succeed << expected;
+        };
+        row("medium", "0", false, "2", true, {finished});
+        row("blank level", "0", false, "", true, {finished});
+        row("high", "0", false, "3", true, each(Success) + QStringList{finished});
+        row("failing: never a success", "0", false, "3", false, each(Lost) + QStringList{finished});
+        row("multitask", "True", false, "3", true, QStringList{cued} + each(Success));
+        row("multitask failing", "1", false, "2", false, QStringList{cued} + each(Lost));
+        row("query mode is sequential", "1", true, "2", true, {finished});
     }
     void cycleServesEveryAccount() {
         QFETCH(QString, multitask);
@@ -198,32 +197,22 @@ private slots:
     }
 
     void preChecksStopTheCycle_data() {
-        QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("event");
         QTest::addColumn<int>("nextQuery");
         QTest::addColumn<bool>("updateChecked");
-        QTest::newRow("no data file")
-            << "no file"
-            << "1 1200 Data File Not setup, Run QVL POP3 Management Console." << 300 << false;
-        QTest::newRow("damaged data file")
-            << "damaged"
-            << "1 1090 Read Engine Error: Record 2840 is cut short" << 300 << false;
-        QTest::newRow("no Internet")
-            << "offline"
-            << "1 8010 Internet Connection was not detected" << 600 << false;
-        QTest::newRow("no SMTP server") << "no smtp"
-                                        << "1 8897 No SMTP Server defined." << 600 << true;
-        QTest::newRow("no local domain") << "no domain"
-                                         << "1 8897 No SMTP Server defined." << 600 << true;
-        QTest::newRow("SMTP port unusable")
-            << "bad port"
-            << "1 8898 SMTP port is not a number from 1 to 65535: 65536" << 600 << true;
-        QTest::newRow("no mail on Mondays")
-            << "monday"
-            << "4 1002 Mail is not scheduled to be downloaded on Monday" << 600 << true;
+        const auto row = [](const char* what, const char* event, int next, bool checked) {
+            QTest::newRow(what) << QString::fromLatin1(event) << next << checked;
+        };
+        row("no file", "1 1200 Data File Not setup, Run QVL POP3 Management Console.", 300, false);
+        row("damaged", "1 1090 Read Engine Error: Record 2840 is cut short", 300, false);
+        row("offline", "1 8010 Internet Connection was not detected", 600, false);
+        row("no smtp", "1 8897 No SMTP Server defined.", 600, true);
+        row("no domain", "1 8897 No SMTP Server defined.", 600, true);
+        row("bad port", "1 8898 SMTP port is not a number from 1 to 65535: 65536", 600, true);
+        row("monday", "4 1002 Mail is not scheduled to be downloaded on Monday", 600, true);
     }
     void preChecksStopTheCycle() {
-        QFETCH(QString, what);
+        const QString what = QString::fromLatin1(QTest::currentDataTag());
         QFETCH(QString, event);
         QFETCH(int, nextQuery);
         QFETCH(bool, updateChecked);
