@@ -114,27 +114,6 @@ private slots:
         QCOMPARE(files(dir), QStringList());
     }
 
-    void downloadKeepsOnlyWholeAnswers_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QByteArray>("kept");
-        QTest::newRow("complete") << QStringLiteral("/file.txt") << QByteArray("3.1.0\r\n");
-        QTest::newRow("not found") << QStringLiteral("/missing") << QByteArray("<missing>");
-        QTest::newRow("server error") << QStringLiteral("/broken") << QByteArray("<missing>");
-        QTest::newRow("no answer in time") << QStringLiteral("/stalled") << QByteArray("<missing>");
-    }
-    void downloadKeepsOnlyWholeAnswers() {
-        QFETCH(QString, path);
-        QFETCH(QByteArray, kept);
-        LocalHttpServer http;
-        http.serve(QStringLiteral("/file.txt"), "3.1.0\r\n");
-        http.serve(QStringLiteral("/broken"), "partial", 500);
-        http.stall(QStringLiteral("/stalled"));
-        const QString target = dir.filePath(QStringLiteral("download.dat"));
-        QCOMPARE(WebRoutines::DownloadFile(http.url(path), target, 500), kept != "<missing>");
-        QCOMPARE(readAll(target), kept);
-        QCOMPARE(files(dir).size(), kept != "<missing>" ? 1 : 0);
-    }
-
     void versionComparison_data() {
         QTest::addColumn<QString>("remote");
         QTest::addColumn<int>("major");
@@ -161,18 +140,20 @@ private slots:
 
     void fetchVersionText_data() {
         QTest::addColumn<QByteArray>("served");
+        QTest::addColumn<int>("status");
         QTest::addColumn<bool>("found");
-        QTest::newRow("a version") << QByteArray("3.1.0") << true;
-        QTest::newRow("blank file") << QByteArray(" \r\n") << false;
-        QTest::newRow("no file") << QByteArray() << false;
+        QTest::newRow("a version") << QByteArray("3.1.0") << 200 << true;
+        QTest::newRow("blank file") << QByteArray(" \r\n") << 200 << false;
+        QTest::newRow("server error") << QByteArray("4.0") << 500 << false;
+        QTest::newRow("no file") << QByteArray() << 404 << false;
     }
     void fetchVersionText() {
         QFETCH(QByteArray, served);
+        QFETCH(int, status);
         QFETCH(bool, found);
         LocalHttpServer http;
         const QString remotePath = QStringLiteral("/us/software/qvlGateway/download/revision.dat");
-        if (!served.isEmpty())
-            http.serve(remotePath, served);
+        http.serve(remotePath, served, status);
         const QString copy = dir.filePath(QStringLiteral("Revision.dat"));
         QFile stale(copy);
         QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("9.9") == 3);
@@ -182,7 +163,7 @@ private slots:
         qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1() + "/");
         QCOMPARE(UpdateCheck::FetchVersionText(copy),
                  found ? std::optional(QString::fromLatin1(served)) : std::nullopt);
-        QCOMPARE(QFile::exists(copy), !served.isEmpty()); // no stale copy survives
+        QCOMPARE(QFile::exists(copy), status == 200); // no stale copy survives
         QCOMPARE(http.requestedPaths(), QStringList{remotePath});
     }
 
