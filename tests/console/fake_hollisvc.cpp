@@ -1,6 +1,5 @@
-// Stands in for hollisvc in console tests: appends its arguments, one line per run, to
-// the file "launches" in its own folder, says "ran" and its arguments on standard output,
-// and ends with the number held in the file "status" there (0 without one).
+// Stands in for hollisvc: adds its arguments as a line to "launches" in its folder, prints
+// "ran" and them, and ends with the number in "status" there (0 without one).
 
 #include <filesystem>
 #include <fstream>

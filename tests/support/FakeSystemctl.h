@@ -17,6 +17,8 @@ public:
     void fail(const QString& verb, int status, const QString& stderrText = QString());
     // Calls whose first argument is `verb` print `output`.
     void answer(const QString& verb, const QByteArray& output);
+    // Calls whose first argument is `verb` never end.
+    void hang(const QString& verb);
 
     // One entry per call: its arguments joined by blanks.
     [[nodiscard]] QStringList calls() const;
