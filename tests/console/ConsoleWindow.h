@@ -12,7 +12,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDialog>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -30,12 +29,9 @@ public:
         dataPath_ = FileMod::DataFilePath(dir_.path());
     }
 
-    void preferAutoSave(bool on) const {
-        QSettings(QStringLiteral("QVL_POP3")).setValue("Interface/AutoSave", on ? "1" : "0");
-    }
-
     // Writes `config` to the data file and shows the window on it, active.
-    frmManagement& open(const Configuration& config = {}) {
+    frmManagement& open(const Configuration& config = {}, bool autoSave = true) {
+        QSettings(QStringLiteral("QVL_POP3")).setValue("Interface/AutoSave", autoSave ? "1" : "0");
         store(config);
         document_ = std::make_unique<ConsoleDocument>(dataPath_);
         if (!document_->load())
@@ -81,15 +77,16 @@ public:
     // Clicks the row of the list whose key (or, for accounts, name) is `name`; twice: double.
     void clickRow(const QString& name, bool twice = false) {
         auto* list = window_->findChild<QTreeView*>(QStringLiteral("detailView"));
-        const QModelIndexList found = list->model()->match(
-            list->model()->index(0, 0), frmManagement::KeyRole, name, 1, Qt::MatchExactly);
-        const QModelIndexList named = list->model()->match(
-            list->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly);
-        QVERIFY(!(found + named).isEmpty());
-        const QPoint centre = list->visualRect((found + named).first()).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
-        if (twice)
-            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+        for (int role : {int(frmManagement::KeyRole), int(Qt::DisplayRole)})
+            for (const QModelIndex& row : list->model()->match(list->model()->index(0, 0), role,
+                                                               name, 1, Qt::MatchExactly)) {
+                const QPoint centre = list->visualRect(row).center();
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
+                if (twice)
+                    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+                return;
+            }
+        QFAIL("no such row");
     }
 
     // Double-clicks the item `key` (as "D1") of its node.
@@ -101,8 +98,8 @@ public:
     // The dialog named `name` that is showing (any dialog, unnamed), or null.
     [[nodiscard]] static QWidget* dialog(const QString& name = {}) {
         for (QWidget* widget : QApplication::topLevelWidgets())
-            if (widget->isVisible() && (name.isEmpty() ? qobject_cast<QDialog*>(widget) != nullptr
-                                                       : widget->objectName() == name))
+            if (widget->isVisible() &&
+                (name.isEmpty() ? widget->inherits("QDialog") : widget->objectName() == name))
                 return widget;
         return nullptr;
     }

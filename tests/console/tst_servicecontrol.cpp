@@ -133,7 +133,7 @@ private slots:
         QFETCH(QByteArray, shown);
         QFETCH(int, exitStatus);
         QFETCH(int, status);
-        FakeSystemctl systemctl;
+        FakeSystemctl& systemctl = console_->systemctl;
         systemctl.answer(QStringLiteral("show"), shown);
         if (exitStatus < 0)
             systemctl.hang(QStringLiteral("show"));
