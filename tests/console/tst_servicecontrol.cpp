@@ -94,11 +94,12 @@ private slots:
         QFETCH(QString, run);
         QFETCH(int, icon);
         QFETCH(QString, message);
+        QByteArray units = "pop3_qvl.service enabled\n"; // not ours: names match exactly
         if (!unit.isEmpty()) {
-            console_->systemctl.answer(QStringLiteral("list-unit-files"),
-                                       "ssh.service enabled\nPop3_QVL.service enabled\n");
+            units += "Pop3_QVL.service enabled\n";
             console_->systemctl.answer(QStringLiteral("show"), "LoadState=loaded\n" + unit);
         }
+        console_->systemctl.answer(QStringLiteral("list-unit-files"), units);
         console_->systemctl.fail(item == u"C1" ? "start" : "stop", exitStatus);
         if (exitStatus >= 0)
             placeProgram(exitStatus);
