@@ -46,6 +46,7 @@ public:
 
     frmManagement& window() { return *window_; }
     ConsoleDocument& document() { return *document_; }
+    [[nodiscard]] const QString& dataPath() const { return dataPath_; }
 
     // Writes `config` to the data file, as another console would.
     void store(Configuration config) const {

@@ -9,9 +9,8 @@
 
 class AnsweringMessageBoxes : public MessageBoxes {
 public:
-    void answerNext(MsgBox::Button answer) { answers_.append(answer); }
-    // The next box is closed with Escape.
-    void dismissNext() { answers_.append(std::nullopt); }
+    // No answer: the box is closed with Escape.
+    void answerNext(std::optional<MsgBox::Button> answer) { answers_.append(answer); }
 
     MsgBox::Button show(const MsgBox::Request& request) override {
         shown.append(request);
