@@ -9,4 +9,4 @@ build="${HOLLIMERE_BUILD_DIR:-$top/build}"
 "$top/scripts/install-deps.sh"
 cmake -S "$top" -B "$build" -G Ninja >/dev/null
 cmake --build "$build" -j "$(nproc)" --target hollisvc hollimere_demo
-exec "$build/tests/e2e/hollimere_demo" "$build/src/service/hollisvc"
+exec "$build/tools/demo/hollimere_demo" "$build/src/service/hollisvc"

@@ -61,10 +61,12 @@ Result Install(const QString& programPath) {
         return systemctl({QStringLiteral("enable"), QLatin1String(ServiceName)});
     QSaveFile unit(UnitPath());
     const QByteArray text = UnitText(QFileInfo(programPath).absoluteFilePath()).toUtf8();
-    if (!unit.open(QIODevice::WriteOnly) || unit.write(text) != text.size() || !unit.commit())
+    // Readable by all whatever the umask; set before the commit, which forgets the name.
+    if (!unit.open(QIODevice::WriteOnly) || unit.write(text) != text.size() ||
+        !unit.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                             QFileDevice::ReadGroup | QFileDevice::ReadOther) ||
+        !unit.commit())
         return {false, QStringLiteral("Cannot write %1: %2").arg(UnitPath(), unit.errorString())};
-    unit.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
     if (Result r = systemctl({QStringLiteral("daemon-reload")}); !r)
         return r;
     return systemctl({QStringLiteral("enable"), QLatin1String(ServiceName)});

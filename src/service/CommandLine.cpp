@@ -18,23 +18,3 @@ Switches ParseSwitches(const QStringList& arguments) {
     s.debug = s.debug || s.query;
     return s;
 }
-
-StartupAction Decide(const Switches& s, bool underServiceManager) {
-    if (s.help)
-        return StartupAction::ShowHelp;
-    if (s.version)
-        return StartupAction::ShowVersion;
-    if (s.install && s.uninstall)
-        return StartupAction::Conflict;
-    if (s.uninstall)
-        return StartupAction::Uninstall;
-    if (s.install)
-        return StartupAction::Install;
-    if (s.setup)
-        return StartupAction::Setup;
-    if (s.query)
-        return StartupAction::RunQuery;
-    if (s.debug)
-        return StartupAction::RunDebug;
-    return underServiceManager ? StartupAction::RunService : StartupAction::ExplainUsage;
-}

@@ -17,9 +17,10 @@
 
 namespace {
 
-void say(const QString& text) {
+int say(const QString& text) {
     std::fprintf(stdout, "%s\n", qPrintable(text));
     std::fflush(stdout);
+    return 0;
 }
 
 int fail(const QString& text, int status = 1) {
@@ -78,45 +79,32 @@ int run(const QStringList& arguments, bool queryMode, CtrlFrm::Retrieve retrieve
 } // namespace
 
 int ServiceMain(const QStringList& arguments, CtrlFrm::Retrieve retrieve) {
-    const Switches switches = ParseSwitches(arguments.mid(1));
-    if (switches.query && !switches.help && !switches.version)
+    const Switches s = ParseSwitches(arguments.mid(1));
+    if (s.query && !s.help && !s.version)
         LogEvent(EventLog::Information, 110, QStringLiteral("Manual Mail query requested"));
-
-    const StartupAction action = Decide(switches, ServiceManager::UnderServiceManager());
-    switch (action) {
-    case StartupAction::ShowHelp:
-        say(usage());
-        return 0;
-    case StartupAction::ShowVersion:
-        say(UpdateCheck::VersionLine(QStringLiteral("hollisvc")));
-        return 0;
-    case StartupAction::Conflict:
+    // The first of these that applies decides.
+    if (s.help)
+        return say(usage());
+    if (s.version)
+        return say(UpdateCheck::VersionLine(QStringLiteral("hollisvc")));
+    if (s.install && s.uninstall)
         return fail(QStringLiteral(
             "You cannot install and uninstall at the same time, use only one switch."));
-    case StartupAction::Uninstall:
-    case StartupAction::Install: {
-        const bool install = action == StartupAction::Install;
-        const auto r = install ? ServiceManager::Install(QCoreApplication::applicationFilePath())
-                               : ServiceManager::Uninstall();
-        if (!r)
-            return fail(r.error);
-        say(install ? QStringLiteral("Service Installed") : QStringLiteral("Service Uninstalled"));
-        return 0;
+    if (s.install || s.uninstall) {
+        const auto r = s.install ? ServiceManager::Install(QCoreApplication::applicationFilePath())
+                                 : ServiceManager::Uninstall();
+        return !r          ? fail(r.error)
+               : s.install ? say(QStringLiteral("Service Installed"))
+                           : say(QStringLiteral("Service Uninstalled"));
     }
-    case StartupAction::Setup:
-        say(QStringLiteral("There is no longer a setup mode within this program, please use the "
-                           "QVL Hollimere Management Console"));
-        return 0;
-    case StartupAction::ExplainUsage:
+    if (s.setup)
+        return say(QStringLiteral("There is no longer a setup mode within this program, please "
+                                  "use the QVL Hollimere Management Console"));
+    if (!s.debug && !ServiceManager::UnderServiceManager())
         return fail(QStringLiteral("hollisvc runs as the systemd service %1 (install it with "
                                    "-install). To run it by hand use -debug; -query runs one mail "
                                    "cycle and ends.")
                         .arg(QLatin1String(ServiceName)),
                     2);
-    case StartupAction::RunQuery:
-    case StartupAction::RunDebug:
-    case StartupAction::RunService:
-        return run(arguments, action == StartupAction::RunQuery, std::move(retrieve));
-    }
-    return 1;
+    return run(arguments, s.query, std::move(retrieve));
 }

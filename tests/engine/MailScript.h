@@ -1,14 +1,10 @@
 #pragma once
 
 // Scenarios of the scripted servers written as the dialogue they check: each client line
-// with the server's answer. A "noop" with no answer is answered by the server's answer()
-// rule, however often the client sends it; runs of "noop" count as one.
+// with the server's answer. A "noop" with no answer is left to the server's answer() rule,
+// however often the client sends it; runs of "noop" count as one.
 
 #include "ScriptedServer.h"
-
-#include <QByteArray>
-#include <QList>
-#include <utility>
 
 using Exchange = QList<std::pair<QByteArray, QByteArray>>;
 
@@ -18,7 +14,7 @@ inline const QByteArray MessageMark = "<message>";
 inline QList<QByteArray> CollapsedNoops(const QList<QByteArray>& lines) {
     QList<QByteArray> out;
     for (const QByteArray& line : lines) {
-        if (line != "noop" || out.isEmpty() || out.last() != "noop")
+        if (line != "noop" || out.value(out.size() - 1) != "noop")
             out.append(line);
     }
     return out;
@@ -34,20 +30,4 @@ inline void Play(ScriptedServer& server, const QByteArray& greeting, const Excha
         if (!answer.isEmpty())
             server.reply(answer);
     }
-}
-
-// The client lines the exchange expects, the message's own lines in place of the mark.
-inline QList<QByteArray> ClientLines(const Exchange& exchange, const QByteArray& message) {
-    QList<QByteArray> lines;
-    for (const auto& [client, answer] : exchange) {
-        if (client != MessageMark) {
-            lines.append(client);
-            continue;
-        }
-        QList<QByteArray> messageLines = message.split('\n');
-        messageLines.removeLast(); // behind the final line end
-        for (QByteArray& line : messageLines)
-            lines.append(line.chopped(1));
-    }
-    return CollapsedNoops(lines);
 }

@@ -13,8 +13,6 @@
 #include <QTest>
 #include <QTimer>
 
-Q_DECLARE_METATYPE(StartupAction)
-
 namespace {
 
 constexpr int SecondMs = 10;
@@ -334,31 +332,41 @@ private slots:
         QCOMPARE(log.ids().last(), 1001);
     }
 
+    // Which switches a command line sets; what they do is the program's test.
     void switches_data() {
         QTest::addColumn<QString>("line");
-        QTest::addColumn<bool>("underManager");
-        QTest::addColumn<StartupAction>("action");
-        using A = StartupAction;
-        QTest::newRow("nothing") << "" << false << A::ExplainUsage;
-        QTest::newRow("nothing, under the manager") << "" << true << A::RunService;
-        QTest::newRow("query, under the manager") << "-query" << true << A::RunQuery;
-        QTest::newRow("upper case") << "-INSTALL" << false << A::Install;
-        QTest::newRow("uninstall and install") << "-uninstall -install" << false << A::Conflict;
-        QTest::newRow("install wins") << "-debug -query -install" << false << A::Install;
-        QTest::newRow("uninstall") << "-debugx -uninstall" << false << A::Uninstall;
-        QTest::newRow("setup before debug") << "-setup -debug" << false << A::Setup;
-        QTest::newRow("word without dash") << "install" << false << A::ExplainUsage;
-        QTest::newRow("text around switches") << "now -query please" << false << A::RunQuery;
-        QTest::newRow("dash inside a word") << "-install-debug" << false << A::RunDebug;
-        QTest::newRow("help before anything") << "-install --help -query" << false << A::ShowHelp;
-        QTest::newRow("version instead of a run") << "-debug --VERSION" << false << A::ShowVersion;
-        QTest::newRow("help with a single dash") << "-help" << false << A::ShowHelp;
+        QTest::addColumn<QString>("set"); // i u d s q h v, in that order
+        const auto row = [](const char* line, const char* set) {
+            QTest::addRow("\"%s\"", line) << QString::fromLatin1(line) << QString::fromLatin1(set);
+        };
+        row("", "");
+        row("-INSTALL", "i");
+        row("-uninstall -install", "iu");
+        row("-debug -query -install", "idq");
+        row("-setup -Debug", "ds");
+        row("install", "");
+        row("-verbose", "");
+        row("now -query please", "dq");
+        row("-install-debug", "d");
+        row("-debugx -uninstall", "u");
+        row("-install --help -query", "idqh");
+        row("-debug --VERSION", "dv");
     }
     void switches() {
         QFETCH(QString, line);
-        QFETCH(bool, underManager);
-        QFETCH(StartupAction, action);
-        QCOMPARE(Decide(ParseSwitches(line.split(u' ', Qt::SkipEmptyParts)), underManager), action);
+        QFETCH(QString, set);
+        const Switches s = ParseSwitches(line.split(u' ', Qt::SkipEmptyParts));
+        QString seen;
+        for (const auto& [flag, letter] : {std::pair{s.install, u'i'},
+                                           {s.uninstall, u'u'},
+                                           {s.debug, u'd'},
+                                           {s.setup, u's'},
+                                           {s.query, u'q'},
+                                           {s.help, u'h'},
+                                           {s.version, u'v'}})
+            if (flag)
+                seen += letter;
+        QCOMPARE(seen, set);
     }
 };
 

@@ -14,9 +14,31 @@ namespace {
 // Long enough for the slowest benchmark; the owner stops them sooner.
 const QString Lifetime = QStringLiteral("1800");
 
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 bool Write(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+quint16 FreePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+bool Accepting(quint16 port, const QHostAddress& address) { // within ten seconds
+    for (int i = 0; i < 100; ++i) {
+        QTcpSocket s;
+        s.connectToHost(address, port);
+        if (s.waitForConnected(100))
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
 }
 
 void Stop(QProcess& process) {
@@ -37,23 +59,6 @@ QString StartedOn(QProcess& process, quint16 port,
 }
 
 } // namespace
-
-quint16 FreePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
-bool Accepting(quint16 port, const QHostAddress& address) {
-    for (int i = 0; i < 100; ++i) {
-        QTcpSocket s;
-        s.connectToHost(address, port);
-        if (s.waitForConnected(100))
-            return true;
-        QThread::msleep(100);
-    }
-    return false;
-}
 
 DovecotServer::DovecotServer(QString folder) : folder_(std::move(folder)) {
     process_.setProcessChannelMode(QProcess::MergedChannels);
@@ -153,8 +158,7 @@ QString DovecotServer::start(const QList<User>& users, const std::optional<Tls>&
 }
 
 QByteArray DovecotServer::log() const {
-    QFile f(folder_ + QStringLiteral("/dovecot.log"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return Read(folder_ + QStringLiteral("/dovecot.log"));
 }
 
 SmtpSinkServer::SmtpSinkServer(QString folder) : folder_(std::move(folder)) {
@@ -176,15 +180,29 @@ QString SmtpSinkServer::start(double mailDelaySeconds) {
 }
 
 QByteArray SmtpSinkServer::message(int n) const {
-    QFile f(folder_ + QStringLiteral("/%1.eml").arg(n));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return Read(folder_ + QStringLiteral("/%1.eml").arg(n));
 }
 
 QByteArray SmtpSinkServer::envelope(int n) const {
-    QFile f(folder_ + QStringLiteral("/%1.env").arg(n));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return Read(folder_ + QStringLiteral("/%1.env").arg(n));
 }
 
 int SmtpSinkServer::count() const {
     return int(QDir(folder_).entryList({QStringLiteral("*.eml")}, QDir::Files).size());
+}
+
+QByteArray RunQuery(const QString& hollisvc, const QString& eventLog,
+                    const QProcessEnvironment& env) {
+    QProcess svc;
+    svc.setProcessEnvironment(env);
+    svc.start(hollisvc, {QStringLiteral("-query")});
+    if (!svc.waitForFinished(60000) || svc.exitCode() != 0)
+        return "hollisvc -query did not end well: " + svc.readAll();
+    return Read(eventLog);
+}
+
+void OpenToOthers(const QString& folder) {
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                      QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                      QFile::ExeOther);
 }

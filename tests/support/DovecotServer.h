@@ -9,6 +9,7 @@
 #include <QHostAddress>
 #include <QList>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -86,10 +87,13 @@ private:
     QProcess process_;
 };
 
-// A free port on 127.0.0.1, and whether something accepts connections on a port.
-[[nodiscard]] quint16 FreePort();
-[[nodiscard]] bool Accepting(quint16 port,
-                             const QHostAddress& address = QHostAddress(QHostAddress::LocalHost));
+// Runs the program hollisvc with -query in env; the events it wrote to eventLog, or why
+// it did not end well.
+[[nodiscard]] QByteArray RunQuery(const QString& hollisvc, const QString& eventLog,
+                                  const QProcessEnvironment& env);
+
+// Makes folder readable by others, as Dovecot reads its files as an unprivileged user.
+void OpenToOthers(const QString& folder);
 
 // In a test's initTestCase: skips the test where the real peers cannot run, and fails it
 // in CI, which must not pass without them.

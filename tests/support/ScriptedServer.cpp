@@ -1,9 +1,5 @@
 #include "ScriptedServer.h"
 
-#include <QFile>
-#include <QSslCertificate>
-#include <QSslKey>
-#include <QSslSocket>
 #include <QTimer>
 #include <algorithm>
 
@@ -18,6 +14,7 @@ QByteArray WithoutLineEnd(QByteArray line) {
 } // namespace
 
 ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
+    scenarios_.push_back(std::make_unique<Scenario>());
     connect(&server_, &QTcpServer::newConnection, this, &ScriptedServer::accept);
     if (!server_.listen(QHostAddress::LocalHost, 0))
         qFatal("ScriptedServer: cannot listen on 127.0.0.1: %s", qPrintable(server_.errorString()));
@@ -30,76 +27,25 @@ ScriptedServer::~ScriptedServer() {
     }
 }
 
-ScriptedServer& ScriptedServer::add(Step step) {
-    scenarios_.back().push_back(std::move(step));
-    return *this;
-}
-
-ScriptedServer& ScriptedServer::nextConnection() {
-    scenarios_.emplace_back();
-    return *this;
-}
-
-ScriptedServer& ScriptedServer::answer(const QByteArray& line, const QByteArray& reply) {
-    answers_.append({line, reply + "\r\n"});
-    return *this;
-}
-
-ScriptedServer& ScriptedServer::expect(const QByteArray& line) {
-    return add({Step::Expect, line});
-}
-
-ScriptedServer& ScriptedServer::expectPrefix(const QByteArray& prefix) {
-    return add({Step::ExpectPrefix, prefix});
-}
-
-ScriptedServer& ScriptedServer::expectMessage() {
-    return add({Step::ExpectMessage, {}});
-}
-
-ScriptedServer& ScriptedServer::reply(const QByteArray& line) {
-    return add({Step::Send, line + "\r\n"});
-}
-
 ScriptedServer& ScriptedServer::send(const QByteArray& bytes) {
-    return add({Step::Send, bytes});
-}
-
-ScriptedServer& ScriptedServer::sendFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("ScriptedServer: cannot read %s", qPrintable(path));
-    return send(file.readAll());
+    return act([bytes](QSslSocket& s) {
+        s.write(bytes);
+        s.flush();
+    });
 }
 
 ScriptedServer& ScriptedServer::sendPieces(const QList<QByteArray>& pieces, int pauseMs) {
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        if (i > 0)
-            pause(pauseMs);
-        send(pieces[i]);
-    }
+    for (qsizetype i = 0; i < pieces.size(); ++i)
+        (i > 0 ? pause(pauseMs) : *this).send(pieces[i]);
     return *this;
 }
 
-ScriptedServer& ScriptedServer::pause(int ms) {
-    return add({Step::Pause, {}, ms});
-}
-
-ScriptedServer& ScriptedServer::close() {
-    return add({Step::Close, {}});
-}
-
-ScriptedServer& ScriptedServer::call(std::function<void()> action) {
-    return add({Step::Call, {}, 0, std::move(action)});
-}
-
 ScriptedServer& ScriptedServer::startTls() {
-    return add({Step::StartTls, {}});
-}
-
-void ScriptedServer::useTls(const QString& certificate, const QString& key) {
-    certificate_ = certificate;
-    key_ = key;
+    return act([this](QSslSocket& s) {
+        s.setLocalCertificate(certificate_);
+        s.setPrivateKey(key_, QSsl::Ec);
+        s.startServerEncryption();
+    });
 }
 
 void ScriptedServer::Listener::incomingConnection(qintptr descriptor) {
@@ -110,17 +56,11 @@ void ScriptedServer::Listener::incomingConnection(qintptr descriptor) {
         delete socket;
 }
 
-bool ScriptedServer::finished() const {
-    return !connections_.empty() &&
-           connections_.back()->step >=
-               static_cast<qsizetype>(scenarioOf(*connections_.back()).size());
-}
-
 void ScriptedServer::accept() {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        connections_.push_back(std::make_unique<Connection>());
-        Connection* c = connections_.back().get();
-        c->scenario = std::min(connections_.size(), scenarios_.size()) - 1;
+    while (auto* socket = static_cast<QSslSocket*>(server_.nextPendingConnection())) {
+        const size_t n = std::min(connections_.size(), scenarios_.size() - 1);
+        Connection* c = connections_.emplace_back(std::make_unique<Connection>()).get();
+        c->scenario = scenarios_[n].get();
         c->socket = socket;
         // A piece sent right after another must not wait for the client's delayed ACK.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -131,38 +71,28 @@ void ScriptedServer::accept() {
 }
 
 void ScriptedServer::read(Connection& c) {
-    const qsizetype scanned = c.received.size();
+    qsizetype from = c.received.size();
     c.received += c.socket->readAll();
-    qsizetype start = 0;
     QList<QByteArray> batch;
-    for (qsizetype eol = c.received.indexOf('\n', scanned); eol >= 0;
-         eol = c.received.indexOf('\n', start)) {
-        const QByteArray line = c.received.sliced(start, eol + 1 - start);
-        start = eol + 1;
-        lines_.append(WithoutLineEnd(line));
-        batch.append(WithoutLineEnd(line));
-        if (!answered(c, WithoutLineEnd(line)))
-            c.pending.append(line);
+    for (qsizetype eol; (eol = c.received.indexOf('\n', from)) >= 0; from = 0) {
+        const QByteArray raw = c.received.left(eol + 1);
+        c.received.remove(0, eol + 1);
+        const QByteArray line = WithoutLineEnd(raw);
+        lines_.append(line);
+        batch.append(line);
+        // The answer rule never applies inside a message.
+        const bool inMessage = !c.message.isEmpty() ||
+                               (!c.done() && (*c.scenario)[c.step].kind == Step::ExpectMessage);
+        const auto rule = std::find_if(answers_.crbegin(), answers_.crend(),
+                                       [&line](const auto& a) { return a.first == line; });
+        if (inMessage || rule == answers_.crend())
+            c.pending.append(raw);
+        else
+            c.socket->write(rule->second);
     }
-    c.received.remove(0, start);
     if (!batch.isEmpty())
         batches_.append(batch);
     play(c);
-}
-
-bool ScriptedServer::answered(Connection& c, const QByteArray& line) {
-    const bool inMessage = !c.message.isEmpty() ||
-                           (c.step < static_cast<qsizetype>(scenarioOf(c).size()) &&
-                            scenarioOf(c)[static_cast<size_t>(c.step)].kind == Step::ExpectMessage);
-    if (inMessage)
-        return false;
-    for (const auto& [expected, reply] : answers_) {
-        if (line == expected) {
-            c.socket->write(reply);
-            return true;
-        }
-    }
-    return false;
 }
 
 bool ScriptedServer::takeLine(Connection& c, const Step& step) {
@@ -176,57 +106,29 @@ bool ScriptedServer::takeLine(Connection& c, const Step& step) {
             messages_.append(std::exchange(c.message, {}));
             return true;
         }
-        const bool match =
-            step.kind == Step::Expect ? line == step.bytes : line.startsWith(step.bytes);
-        if (!match) {
-            mismatches_.append(QStringLiteral("expected %1\"%2\", got \"%3\"")
-                                   .arg(step.kind == Step::Expect ? "" : "a line starting ",
-                                        QString::fromLatin1(step.bytes),
-                                        QString::fromLatin1(line)));
-            c.step = static_cast<qsizetype>(scenarioOf(c).size());
-            return false;
-        }
-        return true;
+        if (line == step.line)
+            return true;
+        mismatches_.append(QStringLiteral("expected \"%1\", got \"%2\"")
+                               .arg(QString::fromLatin1(step.line), QString::fromLatin1(line)));
+        c.step = c.scenario->size();
+        return false;
     }
     return false;
 }
 
 void ScriptedServer::play(Connection& c) {
-    while (!c.pausing && c.socket && c.step < static_cast<qsizetype>(scenarioOf(c).size())) {
-        const Step& step = scenarioOf(c)[static_cast<size_t>(c.step)];
-        switch (step.kind) {
-        case Step::Expect:
-        case Step::ExpectPrefix:
-        case Step::ExpectMessage:
-            if (!takeLine(c, step))
-                return;
-            break;
-        case Step::Send:
-            c.socket->write(step.bytes);
-            c.socket->flush();
-            break;
-        case Step::Pause:
+    while (!c.pausing && c.socket && !c.done()) {
+        const Step& step = (*c.scenario)[c.step];
+        if (step.kind == Step::Act) {
+            step.act(*c.socket);
+        } else if (step.kind == Step::Pause) {
             c.pausing = true;
             QTimer::singleShot(step.ms, this, [this, &c] {
                 c.pausing = false;
                 play(c);
             });
-            ++c.step;
+        } else if (!takeLine(c, step)) {
             return;
-        case Step::Close:
-            c.socket->disconnectFromHost();
-            ++c.step;
-            return;
-        case Step::Call:
-            step.action();
-            break;
-        case Step::StartTls: {
-            auto* ssl = qobject_cast<QSslSocket*>(c.socket.data());
-            ssl->setLocalCertificate(certificate_);
-            ssl->setPrivateKey(key_, QSsl::Ec);
-            ssl->startServerEncryption();
-            break;
-        }
         }
         ++c.step;
     }

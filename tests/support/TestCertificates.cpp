@@ -4,17 +4,22 @@
 #include <QFile>
 #include <QProcess>
 
+namespace {
+
+// Arguments without blanks of their own, written as one line.
+QStringList Words(const char* line) {
+    return QString::fromLatin1(line).split(u' ');
+}
+
+} // namespace
+
 TestCertificates::TestCertificates(QString folder) : folder_(std::move(folder)) {
     QDir().mkpath(folder_);
-    (void)openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                   QStringLiteral("-keyout"), folder_ + QStringLiteral("/ca.key"),
-                   QStringLiteral("-out"), authority(), QStringLiteral("-days"),
-                   QStringLiteral("2"), QStringLiteral("-subj"),
-                   QStringLiteral("/CN=Hollimere Test Authority"), QStringLiteral("-addext"),
-                   QStringLiteral("basicConstraints=critical,CA:TRUE"), QStringLiteral("-addext"),
-                   QStringLiteral("keyUsage=critical,keyCertSign,cRLSign")});
+    (void)openssl(Words("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+                        "-addext basicConstraints=critical,CA:TRUE "
+                        "-addext keyUsage=critical,keyCertSign,cRLSign -subj")
+                  << QStringLiteral("/CN=Hollimere Test Authority") << QStringLiteral("-keyout")
+                  << folder_ + QStringLiteral("/ca.key") << QStringLiteral("-out") << authority());
 }
 
 bool TestCertificates::issue(const QString& name, const QStringList& altNames) {
@@ -26,16 +31,13 @@ bool TestCertificates::issue(const QString& name, const QStringList& altNames) {
                   "\nextendedKeyUsage=serverAuth\n") < 0)
         return false;
     ext.close();
-    return openssl({QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-                    QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
-                    QStringLiteral("-nodes"), QStringLiteral("-keyout"), key(name),
-                    QStringLiteral("-out"), request, QStringLiteral("-subj"),
-                    QStringLiteral("/CN=") + name}) &&
-           openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), request,
-                    QStringLiteral("-CA"), authority(), QStringLiteral("-CAkey"),
-                    folder_ + QStringLiteral("/ca.key"), QStringLiteral("-CAcreateserial"),
-                    QStringLiteral("-out"), certificate(name), QStringLiteral("-days"),
-                    QStringLiteral("2"), QStringLiteral("-extfile"), extensions});
+    return openssl(Words("req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout")
+                   << key(name) << QStringLiteral("-out") << request << QStringLiteral("-subj")
+                   << QStringLiteral("/CN=") + name) &&
+           openssl(Words("x509 -req -CAcreateserial -days 2 -CAkey")
+                   << folder_ + QStringLiteral("/ca.key") << QStringLiteral("-CA") << authority()
+                   << QStringLiteral("-in") << request << QStringLiteral("-out")
+                   << certificate(name) << QStringLiteral("-extfile") << extensions);
 }
 
 bool TestCertificates::openssl(const QStringList& arguments) {

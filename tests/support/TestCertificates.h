@@ -8,14 +8,12 @@
 
 class TestCertificates {
 public:
-    // Writes the authority into folder; error() tells whether that worked.
+    // Writes the authority into folder; see error().
     explicit TestCertificates(QString folder);
 
     // The authority's certificate (PEM), to trust through HOLLIMERE_CA_FILE.
     [[nodiscard]] QString authority() const { return folder_ + QStringLiteral("/ca.pem"); }
-    // Signs a certificate named name for the subject alternative names given
-    // ("IP:127.0.0.2", "DNS:pop.example"): name.pem and name.key. False when openssl
-    // failed (see error()).
+    // Signs name.pem and name.key for the alternative names ("IP:127.0.0.2", "DNS:x.example").
     [[nodiscard]] bool issue(const QString& name, const QStringList& altNames);
     [[nodiscard]] QString certificate(const QString& name) const {
         return folder_ + u'/' + name + QStringLiteral(".pem");

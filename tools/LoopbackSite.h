@@ -16,11 +16,3 @@
 // hollisvc reads its data file from dataDir and logs to eventLog; not under systemd.
 [[nodiscard]] QProcessEnvironment HollisvcEnvironment(const QString& dataDir,
                                                       const QString& eventLog, int secondMs);
-
-// Runs the program hollisvc with -query in env; the events it wrote to eventLog, or why
-// it did not end well.
-[[nodiscard]] QByteArray RunQuery(const QString& hollisvc, const QString& eventLog,
-                                  const QProcessEnvironment& env);
-
-// Makes folder readable by others, as Dovecot reads its files as an unprivileged user.
-void OpenToOthers(const QString& folder);

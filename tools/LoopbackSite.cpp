@@ -1,8 +1,5 @@
 #include "LoopbackSite.h"
 
-#include <QFile>
-#include <QProcess>
-
 Configuration LoopbackSite(quint16 popPort, quint16 smtpPort, int timeoutSeconds) {
     Configuration c;
     ConfigSettings& s = c.Settings;
@@ -30,21 +27,4 @@ QProcessEnvironment HollisvcEnvironment(const QString& dataDir, const QString& e
     env.insert(QStringLiteral("HOLLIMERE_SECOND_MS"), QString::number(secondMs));
     env.remove(QStringLiteral("NOTIFY_SOCKET"));
     return env;
-}
-
-QByteArray RunQuery(const QString& hollisvc, const QString& eventLog,
-                    const QProcessEnvironment& env) {
-    QProcess svc;
-    svc.setProcessEnvironment(env);
-    svc.start(hollisvc, {QStringLiteral("-query")});
-    if (!svc.waitForFinished(60000) || svc.exitCode() != 0)
-        return "hollisvc -query did not end well: " + svc.readAll();
-    QFile log(eventLog);
-    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
-}
-
-void OpenToOthers(const QString& folder) {
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                      QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                      QFile::ExeOther);
 }

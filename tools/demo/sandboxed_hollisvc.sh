@@ -3,7 +3,8 @@
 # without systemd: as root with CAP_DAC_READ_SEARCH alone, no new privileges, a
 # read-only system except the data folder (for the demo's event log), private /tmp,
 # its own IPC and host name, and a data file that belongs to nobody and is readable by
-# its owner only. Needs root. Use: hollimere_demo tests/packaging/sandboxed_hollisvc.sh
+# its owner only. Needs root. Use: HOLLISVC=build/src/service/hollisvc
+# build/tools/demo/hollimere_demo tools/demo/sandboxed_hollisvc.sh
 set -euo pipefail
 HOLLISVC=${HOLLISVC:?path of hollisvc}
 data=${HOLLIMERE_DATA_DIR:?}
