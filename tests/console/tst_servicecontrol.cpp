@@ -1,293 +1,143 @@
 #include "ConsoleWindow.h"
-#include "frmWaitAni.h"
-#include "modService.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 
-namespace {
-
-enum Operation { Start, Stop, Install, Uninstall, Query };
-
-const QString Name = QStringLiteral("Pop3_QVL");
-constexpr int NotInstalled = 0;
-
-QString box(const QString& title, MsgBox::Icon icon, const QString& text) {
-    return QStringLiteral("%1 | %2 | %3").arg(title).arg(int(icon)).arg(text);
-}
-
-QString serviceBox(MsgBox::Icon icon, const QString& text) {
-    return box(QStringLiteral("Service"), icon, text);
-}
-
-const QString QueryQuestion = box(QStringLiteral("Query Mail"), MsgBox::Icon::Question,
-                                  QStringLiteral("Would you like to query the POP mail accounts "
-                                                 "for new mail that are setup on this server?"));
-
-} // namespace
+using Icon = MsgBox::Icon;
 
 class TestServiceControl : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ConsoleWindow> console_;
     std::unique_ptr<QTemporaryDir> programDir_;
+    std::unique_ptr<ConsoleWindow> console_;
 
-    // Opens the window on a service in `status` (0: none) as its first poll sees it.
-    void open(int status) {
-        if (status != NotInstalled)
-            console_->services.setService(Name, status);
-        console_->open();
-    }
-
-    // Through the list, as a user double-clicks the operation's item.
-    void run(Operation operation) {
-        if (operation == Query) {
-            console_->clickNode(QStringLiteral("C1D"));
-            console_->doubleClickRow(1);
-        } else {
-            console_->clickNode(QStringLiteral("C1C"));
-            console_->doubleClickRow(operation);
-        }
-    }
-
-    // The stand-in for hollisvc, ending with `status`.
-    void placeProgram(bool executable = true, int status = 0) {
-        const QString path = programDir_->filePath(QStringLiteral("hollisvc"));
-        QVERIFY(QFile::copy(QStringLiteral(FAKE_HOLLISVC_PATH), path));
-        if (!executable)
-            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
-        QFile file(programDir_->filePath(QStringLiteral("status")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(status)) > 0);
-    }
-
-    [[nodiscard]] QStringList launches() const {
+    // What the console had done: the service program's runs, and systemctl's controls.
+    [[nodiscard]] QStringList done() const {
         QFile file(programDir_->filePath(QStringLiteral("launches")));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    }
-
-    // A launch of our own after the console's: once it reports, a launch the console
-    // made has most likely reported too.
-    void settle() {
-        if (!QFileInfo::exists(programDir_->filePath(QStringLiteral("hollisvc"))))
-            return;
-        QVERIFY(modService::LaunchServiceProgram(QStringLiteral("-settled")).task != 0);
-        QTRY_VERIFY(launches().contains(QStringLiteral("-settled")));
-    }
-
-    [[nodiscard]] QStringList consoleLaunches() const {
-        QStringList made = launches();
-        made.removeAll(QStringLiteral("-settled"));
+        QStringList made = file.open(QIODevice::ReadOnly)
+                               ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                               : QStringList();
+        for (const QString& call : console_->systemctl.calls())
+            if (call.startsWith(u"start") || call.startsWith(u"stop"))
+                made.append(call);
         return made;
     }
 
-    [[nodiscard]] QStringList shown() const {
-        QStringList texts;
-        for (const MsgBox::Request& request : console_->boxes.shown)
-            texts.append(box(request.title, request.icon, request.text));
-        return texts;
-    }
-
 private slots:
-    void initTestCase() { qputenv("COMPUTERNAME", "MAILHOST"); }
     void init() {
-        console_ = std::make_unique<ConsoleWindow>();
         programDir_ = std::make_unique<QTemporaryDir>();
         qputenv("HOLLIMERE_PROGRAM_DIR", programDir_->path().toLocal8Bit());
+        console_ = std::make_unique<ConsoleWindow>();
     }
-    void cleanup() {
-        console_.reset();
-        programDir_.reset();
-    }
+    void cleanup() { console_.reset(); }
 
-    void startStop_data() {
-        QTest::addColumn<int>("operation");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<bool>("answering");
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QStringList>("controls");
-        QTest::addColumn<int>("statusAfter");
-        using I = MsgBox::Icon;
-        const QString notFound =
-            serviceBox(I::Exclamation, "Service could not be found, the service is not installed");
-        const QString started = serviceBox(I::Information, "Service is already started.");
-        const QString stopped = serviceBox(I::Information, "Service is already stopped.");
-        const QStringList none;
-        QTest::newRow("start, not installed")
-            << int(Start) << 0 << true << QStringList{notFound} << none << 0;
-        QTest::newRow("start, stopped")
-            << int(Start) << 1 << true
-            << QStringList{serviceBox(I::Information, "Service was started")}
-            << QStringList{"start Pop3_QVL"} << 4;
-        QTest::newRow("start, start pending")
-            << int(Start) << 2 << true << QStringList{started} << none << 2;
-        QTest::newRow("start times out")
-            << int(Start) << 1 << false
-            << QStringList{serviceBox(I::Critical, "Service did not respond to request to start")}
-            << QStringList{"start Pop3_QVL"} << 1;
+    // A service item or Retrieve Mail double-clicked: what is run, and the message at the end.
+    void operations_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QByteArray>("unit"); // `systemctl show` lines; empty: no such unit
+        QTest::addColumn<int>("exitStatus");  // of what is run; -1: no service program there
+        QTest::addColumn<QString>("run");     // empty: nothing
+        QTest::addColumn<int>("icon");        // of the last message
+        QTest::addColumn<QString>("message"); // its start
+        const QByteArray stopped = "ActiveState=inactive";
+        const QByteArray running = "ActiveState=active";
+        const QByteArray none;
+        const QString start = QStringLiteral("start -- Pop3_QVL.service");
+        const QString stop = QStringLiteral("stop -- Pop3_QVL.service");
+        const int info = int(Icon::Information);
+        const int critical = int(Icon::Critical);
+        const int warning = int(Icon::Exclamation);
+        QTest::newRow("start") << "C1" << stopped << 0 << start << info << "Service was started";
+        QTest::newRow("start a failed unit") << "C1" << QByteArray("ActiveState=failed") << 0
+                                             << start << info << "Service was started";
+        QTest::newRow("start, no answer")
+            << "C1" << stopped << 1 << start << critical << "Service did not respond";
+        QTest::newRow("start, starting") << "C1" << QByteArray("ActiveState=activating") << 0 << ""
+                                         << info << "Service is already started";
+        QTest::newRow("start, no unit")
+            << "C1" << none << 0 << "" << warning << "Service could not be found";
+        QTest::newRow("stop") << "C2" << running << 0 << stop << info << "Service was stopped";
+        QTest::newRow("stop, paused") << "C2" << running + "\nFreezerState=frozen" << 0 << stop
+                                      << info << "Service was stopped";
         QTest::newRow("stop, stopped")
-            << int(Stop) << 1 << true << QStringList{stopped} << none << 1;
-        QTest::newRow("stop, running")
-            << int(Stop) << 4 << true
-            << QStringList{serviceBox(I::Information, "Service was stopped")}
-            << QStringList{"stop Pop3_QVL"} << 1;
-        QTest::newRow("stop times out")
-            << int(Stop) << 4 << false
-            << QStringList{serviceBox(I::Critical, "Service did not respond to request to stop")}
-            << QStringList{"stop Pop3_QVL"} << 4;
-    }
-    void startStop() {
-        QFETCH(int, operation);
-        QFETCH(int, status);
-        QFETCH(bool, answering);
-        QFETCH(QStringList, messages);
-        QFETCH(QStringList, controls);
-        QFETCH(int, statusAfter);
-        open(status);
-        FakeServiceDirectory& services = console_->services;
-        services.setAnswering(answering);
-        run(Operation(operation));
-        // Starting and stopping go on behind the wait window.
-        QCOMPARE(ConsoleWindow::dialog("frmWaitAni") != nullptr, !controls.isEmpty());
-        QTRY_COMPARE(shown(), messages);
-        QCOMPARE(services.controls(), controls);
-        QCOMPARE(services.serviceStatus(Name), statusAfter);
-        QVERIFY(!ConsoleWindow::dialog("frmWaitAni"));
-    }
-
-    // The toolbar's service buttons lead to the same operations.
-    void toolbarStartsAndStops() {
-        open(1);
-        console_->pressTool(5);
-        QTRY_COMPARE(console_->services.controls(), QStringList{"start Pop3_QVL"});
-        QTRY_COMPARE(console_->window().serviceState(), 2);
-        console_->pressTool(6);
-        QTRY_COMPARE(console_->services.controls(),
-                     QStringList({"start Pop3_QVL", "stop Pop3_QVL"}));
-    }
-
-    // Start decides on the last poll but acts on a fresh one.
-    void serviceRemovedSinceThePoll() {
-        open(1);
-        console_->services.removeService(Name);
-        run(Start);
-        QCOMPARE(shown(), QStringList{serviceBox(MsgBox::Icon::Critical,
-                                                 "Service could not be found, the service is not "
-                                                 "installed")});
-        QVERIFY(console_->services.controls().isEmpty());
-        QCOMPARE(console_->window().serviceState(), 0);
-    }
-
-    // As root the console runs the program itself, waits for it and says how it ended.
-    void installUninstall_data() {
-        QTest::addColumn<int>("operation");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("program"); // -1 missing, else its exit status
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QStringList>("launched");
-        using I = MsgBox::Icon;
-        const QString missing =
-            serviceBox(I::Exclamation, "Service could not be located on your machine");
-        const QString installed = serviceBox(I::Information, "The service is already installed");
-        const QString mustStop =
-            serviceBox(I::Information, "Please stop the service before uninstalling");
-        const QStringList none;
-        QTest::newRow("install") << int(Install) << 0 << 0
-                                 << QStringList{serviceBox(
-                                        I::Information,
-                                        "hollisvc -install ended with status 0.\n\nran -install")}
-                                 << QStringList{"-install"};
-        QTest::newRow("install fails")
-            << int(Install) << 0 << 3
-            << QStringList{serviceBox(I::Critical, "hollisvc -install ended with status "
-                                                   "3.\n\nran -install")}
-            << QStringList{"-install"};
-        QTest::newRow("install, program missing")
-            << int(Install) << 0 << -1 << QStringList{missing} << none;
-        QTest::newRow("install, stopped")
-            << int(Install) << 1 << 0 << QStringList{installed} << none;
-        QTest::newRow("uninstall, not installed")
-            << int(Uninstall) << 0 << 0
-            << QStringList{serviceBox(I::Information, "The service is already uninstalled")}
-            << none;
-        QTest::newRow("uninstall, stopped")
-            << int(Uninstall) << 1 << 0
-            << QStringList{serviceBox(I::Information,
-                                      "hollisvc -uninstall ended with status 0.\n\nran -uninstall")}
-            << QStringList{"-uninstall"};
+            << "C2" << stopped << 0 << "" << info << "Service is already stopped";
+        QTest::newRow("install") << "C3" << none << 0 << "-install" << info
+                                 << "hollisvc -install ended with status 0.\n\nran -install";
+        QTest::newRow("install fails") << "C3" << none << 3 << "-install" << critical
+                                       << "hollisvc -install ended with status 3";
+        QTest::newRow("install, no program")
+            << "C3" << none << -1 << "" << warning << "Service could not be located";
+        QTest::newRow("install, installed")
+            << "C3" << stopped << 0 << "" << info << "The service is already installed";
+        QTest::newRow("uninstall") << "C4" << stopped << 0 << "-uninstall" << info
+                                   << "hollisvc -uninstall ended with status 0";
         QTest::newRow("uninstall, running")
-            << int(Uninstall) << 4 << 0 << QStringList{mustStop} << none;
+            << "C4" << running << 0 << "" << info << "Please stop the service";
+        QTest::newRow("retrieve mail")
+            << "D2" << running << 0 << "-query" << info << "Mail has been queried";
+        QTest::newRow("retrieve mail, no program")
+            << "D2" << running << -1 << "" << critical << "Service was not located";
     }
-    void installUninstall() {
-        QFETCH(int, operation);
-        QFETCH(int, status);
-        QFETCH(int, program);
-        QFETCH(QStringList, messages);
-        QFETCH(QStringList, launched);
-        if (program >= 0)
-            placeProgram(true, program);
-        open(status);
-        run(Operation(operation));
-        QTRY_COMPARE(shown(), messages);
-        QCOMPARE(launches(), launched);
-        QVERIFY(console_->services.controls().isEmpty());
-        QVERIFY(!ConsoleWindow::dialog("frmWaitAni"));
-    }
-
-    void queryMail_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<bool>("program");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QStringList>("launched");
-        const QString queried = box(QStringLiteral("Query Mail"), MsgBox::Icon::Information,
-                                    QStringLiteral("Mail has been queried, do not query mail "
-                                                   "again until the previous query has finished. "
-                                                   " Check the application event log."));
-        const int yes = int(MsgBox::Button::Yes);
-        QTest::newRow("yes") << 1 << true << yes << QStringList{QueryQuestion, queried}
-                             << QStringList{"-query"};
-        QTest::newRow("no") << 4 << true << int(MsgBox::Button::No) << QStringList{QueryQuestion}
-                            << QStringList{};
-        QTest::newRow("program missing")
-            << 4 << false << yes
-            << QStringList{box(QStringLiteral("Find Service"), MsgBox::Icon::Critical,
-                               QStringLiteral("Service was not located on your local machine"))}
-            << QStringList{};
-    }
-    void queryMail() {
-        QFETCH(int, status);
-        QFETCH(bool, program);
-        QFETCH(int, answer);
-        QFETCH(QStringList, messages);
-        QFETCH(QStringList, launched);
-        if (program)
-            placeProgram();
-        open(status);
-        console_->boxes.answerNext(MsgBox::Button(answer));
-        run(Query);
-        QCOMPARE(shown(), messages);
-        settle();
-        QTRY_COMPARE(consoleLaunches(), launched);
-    }
-
-    // The program is there but cannot run: every operation says so.
-    void launchFails_data() {
-        QTest::addColumn<int>("operation");
-        QTest::addColumn<int>("status");
-        QTest::newRow("install") << int(Install) << 0;
-        QTest::newRow("uninstall") << int(Uninstall) << 1;
-        QTest::newRow("query") << int(Query) << 1;
-    }
-    void launchFails() {
-        QFETCH(int, operation);
-        QFETCH(int, status);
-        placeProgram(false);
-        open(status);
-        run(Operation(operation));
+    void operations() {
+        QFETCH(QString, item);
+        QFETCH(QByteArray, unit);
+        QFETCH(int, exitStatus);
+        QFETCH(QString, run);
+        QFETCH(int, icon);
+        QFETCH(QString, message);
+        QByteArray units = "pop3_qvl.service enabled\n"; // not ours: names match exactly
+        if (!unit.isEmpty()) {
+            units += "Pop3_QVL.service enabled\n";
+            console_->systemctl.answer(QStringLiteral("show"), "LoadState=loaded\n" + unit);
+        }
+        console_->systemctl.answer(QStringLiteral("list-unit-files"), units);
+        console_->systemctl.fail(item == u"C1" ? "start" : "stop", exitStatus);
+        if (exitStatus >= 0) { // the stand-in for hollisvc, which notes its arguments
+            QFile program(programDir_->filePath(QStringLiteral("hollisvc")));
+            QVERIFY(program.open(QIODevice::WriteOnly));
+            program.write(
+                "#!/bin/sh\necho \"$*\" >> \"$(dirname \"$0\")/launches\"\necho ran \"$*\"\n"
+                "exit " +
+                QByteArray::number(exitStatus) + "\n");
+            QVERIFY(program.setPermissions(program.permissions() | QFile::ExeOwner));
+        }
+        console_->open();
+        console_->openItem(item);
         QTRY_VERIFY(!console_->boxes.shown.isEmpty() &&
-                    console_->boxes.shown.last().icon == MsgBox::Icon::Critical);
-        QVERIFY(launches().isEmpty());
+                    !ConsoleWindow::dialog(QStringLiteral("frmWaitAni")));
+        QCOMPARE(console_->boxes.shown.last().text.left(message.size()), message);
+        QCOMPARE(int(console_->boxes.shown.last().icon), icon);
+        QTRY_COMPARE(done(), run.isEmpty() ? QStringList() : QStringList{run});
+    }
+
+    // What systemctl shows read as a service status; a systemctl that fails or hangs is none.
+    void status_data() {
+        QTest::addColumn<QByteArray>("shown");
+        QTest::addColumn<int>("exitStatus"); // -1: hangs
+        QTest::addColumn<int>("status");
+        const QByteArray loaded = "LoadState=loaded\n";
+        QTest::newRow("failed, lines in any order") << "ActiveState=failed\r\n" + loaded << 0 << 1;
+        QTest::newRow("paused") << loaded + "ActiveState=active\nFreezerState=frozen" << 0 << 7;
+        QTest::newRow("broken unit file") << QByteArray("LoadState=bad-setting") << 0 << 8;
+        QTest::newRow("no such unit") << QByteArray("LoadState=not-found") << 0 << 0;
+        QTest::newRow("systemctl fails") << loaded + "ActiveState=active" << 1 << 0;
+        QTest::newRow("systemctl hangs") << loaded + "ActiveState=active" << -1 << 0;
+    }
+    void status() {
+        QFETCH(QByteArray, shown);
+        QFETCH(int, exitStatus);
+        QFETCH(int, status);
+        FakeSystemctl& systemctl = console_->systemctl;
+        systemctl.answer(QStringLiteral("show"), shown);
+        if (exitStatus < 0)
+            systemctl.hang(QStringLiteral("show"));
+        else
+            systemctl.fail(QStringLiteral("show"), exitStatus);
+        SystemdServiceDirectory directory(1000);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(directory.serviceStatus(QStringLiteral("Pop3_QVL")), status);
+        QVERIFY(clock.elapsed() < 5000);
     }
 };
 

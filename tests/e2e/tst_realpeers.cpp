@@ -190,24 +190,36 @@ private slots:
         QCOMPARE(dovecot.waiting(QStringLiteral("sales")), QStringList());
     }
 
-    // Mail goes out over a verified TLS session, from the first byte (pop3s://) or
-    // upgraded with STLS, and Dovecot, too, sees the login inside TLS.
+    // Mail goes out only over a verified TLS session, from the first byte (pop3s://) or
+    // upgraded with STLS; a certificate that is not trusted or names another host ends
+    // the session before the login, and Dovecot sees no login attempt.
     void tlsSessions_data() {
         QTest::addColumn<bool>("implicit");
-        QTest::newRow("implicit TLS") << true;
-        QTest::newRow("STLS") << false;
+        QTest::addColumn<QString>("certificate"); // "right" for 127.0.0.2, or "other"
+        QTest::addColumn<bool>("trusted");        // HOLLIMERE_CA_FILE names the authority
+        QTest::addColumn<QString>("failure");     // the reason; empty: relayed
+        QTest::newRow("implicit TLS") << true << "right" << true << QString();
+        QTest::newRow("STLS") << false << "right" << true << QString();
+        QTest::newRow("implicit TLS, not trusted")
+            << true << "right" << false << "the certificate is not trusted";
+        QTest::newRow("STLS, another host")
+            << false << "other" << true << "the certificate is for another host";
     }
     void tlsSessions() {
         QFETCH(bool, implicit);
+        QFETCH(QString, certificate);
+        QFETCH(bool, trusted);
+        QFETCH(QString, failure);
         const QString d = folder(QString::fromLatin1(QTest::currentDataTag()));
         TestCertificates certs(d + QStringLiteral("/certificates"));
-        QVERIFY2(certs.issue(QStringLiteral("right"), {QStringLiteral("IP:127.0.0.2")}),
-                 qPrintable(certs.error()));
+        QVERIFY2(
+            certs.issue(QStringLiteral("right"), {QStringLiteral("IP:127.0.0.2")}) &&
+                certs.issue(QStringLiteral("other"), {QStringLiteral("DNS:pop.other.example")}),
+            qPrintable(certs.error()));
         DovecotServer dovecot(d);
-        const QString failed =
-            dovecot.start({{QStringLiteral("sales"), QStringLiteral("pw1"), {Letter(1)}}},
-                          DovecotServer::Tls{certs.certificate(QStringLiteral("right")),
-                                             certs.key(QStringLiteral("right"))});
+        const QString failed = dovecot.start(
+            {{QStringLiteral("sales"), QStringLiteral("pw1"), {Letter(1)}}},
+            DovecotServer::Tls{certs.certificate(certificate), certs.key(certificate)});
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
         SmtpSinkServer sink(d + QStringLiteral("/delivered"));
         const QString sinkFailed = sink.start();
@@ -219,12 +231,23 @@ private slots:
                                    : QStringLiteral("127.0.0.2:%1").arg(dovecot.port());
         site.Accounts[0].MailServer = server;
         QProcessEnvironment env = use(site, d);
-        env.insert(QStringLiteral("HOLLIMERE_CA_FILE"), certs.authority());
+        if (trusted)
+            env.insert(QStringLiteral("HOLLIMERE_CA_FILE"), certs.authority());
 
         const QByteArray events = query(env);
+        QVERIFY2(!events.contains("\t8021\t"), events.constData());
+        if (!failure.isEmpty()) {
+            QVERIFY2(events.contains("\t8020\tSecure connection failed to: " + server.toUtf8() +
+                                     ", " + failure.toUtf8() + "."),
+                     events.constData());
+            QCOMPARE(sink.count(), 0);
+            // Dovecot writes the line once it sees the client gone.
+            QTRY_VERIFY2(dovecot.log().contains("TLS handshaking"), dovecot.log().constData());
+            QVERIFY2(!dovecot.log().contains("user=<sales>"), dovecot.log().constData());
+            return;
+        }
         QVERIFY2(events.contains("\t1000\tMail Retrieval and Delivery was successful on " +
-                                 server.toUtf8() + " (TLS 1.") &&
-                     !events.contains("\t8021\t"),
+                                 server.toUtf8() + " (TLS 1."),
                  events.constData());
         QCOMPARE(sink.message(1), Letter(1));
         QCOMPARE(dovecot.waiting(QStringLiteral("sales")), QStringList());

@@ -1,8 +1,7 @@
 #pragma once
 
-// Message boxes for console tests: records every box and answers it, with the answers
-// queued by the test or else with the box's default button. Header only: the console's
-// interface lives in hollimere_console, which the shared support library does not link.
+// Records every message box and answers it as the test queued, else with its default button.
+// Header only: the support library does not link the console's.
 
 #include "MessageBoxes.h"
 
@@ -10,9 +9,8 @@
 
 class AnsweringMessageBoxes : public MessageBoxes {
 public:
-    void answerNext(MsgBox::Button answer) { answers_.append(answer); }
-    // The next box is closed with Escape.
-    void dismissNext() { answers_.append(std::nullopt); }
+    // No answer: the box is closed with Escape.
+    void answerNext(std::optional<MsgBox::Button> answer) { answers_.append(answer); }
 
     MsgBox::Button show(const MsgBox::Request& request) override {
         shown.append(request);

@@ -17,12 +17,11 @@ FakeSystemctl::FakeSystemctl()
       hadPrevious_(qEnvironmentVariableIsSet("HOLLIMERE_SYSTEMCTL")) {
     const QString script = dir_.filePath(QStringLiteral("systemctl"));
     writeFile(script, "#!/bin/sh\n"
-                      "d=$(dirname \"$0\")\n"
-                      "echo \"$*\" >> \"$d/calls\"\n"
+                      "d=$(dirname \"$0\"); echo \"$*\" >> \"$d/calls\"\n"
+                      "[ -f \"$d/hang.$1\" ] && exec sleep 30\n"
                       "[ -f \"$d/out.$1\" ] && cat \"$d/out.$1\"\n"
                       "[ -f \"$d/err.$1\" ] && cat \"$d/err.$1\" >&2\n"
-                      "[ -f \"$d/exit.$1\" ] && exit \"$(cat \"$d/exit.$1\")\"\n"
-                      "exit 0\n");
+                      "exit \"$(cat \"$d/exit.$1\" 2>/dev/null || echo 0)\"\n");
     QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("HOLLIMERE_SYSTEMCTL", QFile::encodeName(script));
 }
@@ -41,6 +40,10 @@ void FakeSystemctl::fail(const QString& verb, int status, const QString& stderrT
 
 void FakeSystemctl::answer(const QString& verb, const QByteArray& output) {
     writeFile(dir_.filePath(QStringLiteral("out.") + verb), output);
+}
+
+void FakeSystemctl::hang(const QString& verb) {
+    writeFile(dir_.filePath(QStringLiteral("hang.") + verb), {});
 }
 
 QStringList FakeSystemctl::calls() const {

@@ -13,10 +13,11 @@ public:
     FakeSystemctl(const FakeSystemctl&) = delete;
     FakeSystemctl& operator=(const FakeSystemctl&) = delete;
 
-    // Calls whose first argument is `verb` exit with `status` and print `stderrText`.
+    // Calls whose first argument is `verb` exit with `status` and print `stderrText`, print
+    // `output`, or never end.
     void fail(const QString& verb, int status, const QString& stderrText = QString());
-    // Calls whose first argument is `verb` print `output`.
     void answer(const QString& verb, const QByteArray& output);
+    void hang(const QString& verb);
 
     // One entry per call: its arguments joined by blanks.
     [[nodiscard]] QStringList calls() const;
