@@ -8,6 +8,12 @@
 #include "ScriptedServer.h"
 #include "SessionSlot.h"
 
+#include <functional>
+
+// A table row: its check with the row's data bound in.
+using Check = std::function<void()>;
+Q_DECLARE_METATYPE(Check)
+
 using Exchange = QList<std::pair<QByteArray, QByteArray>>;
 
 // Stands for the message data in an exchange.

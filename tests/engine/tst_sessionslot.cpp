@@ -1,7 +1,4 @@
-#include "MemoryEventLog.h"
-#include "RealTime.h"
-#include "ScriptedServer.h"
-#include "SessionSlot.h"
+#include "MailScript.h"
 
 #include <QTest>
 
@@ -47,17 +44,36 @@ class TestSessionSlot : public QObject {
 private slots:
     // Commands go out together, the answer split in two at every byte: each reply whole.
     void replyReader_data() {
-        QTest::addColumn<bool>("pop");
-        QTest::addColumn<QList<QByteArray>>("commands");
-        QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<QByteArray>("firstReply");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QList<qint32>>("events");
-        const auto row = [](const char* name, const char* commands, const char* answer,
-                            const char* firstReply, bool ok, QList<qint32> events = {},
+        QTest::addColumn<Check>("check");
+        const auto row = [](const char* name, const char* commandList, const QByteArray& answer,
+                            const QByteArray& firstReply, bool ok, QList<qint32> events = {},
                             bool pop = true) {
-            QTest::newRow(name) << pop << QByteArray(commands).split(',') << QByteArray(answer)
-                                << QByteArray(firstReply) << ok << events;
+            const QList<QByteArray> commands = QByteArray(commandList).split(',');
+            QTest::newRow(name) << Check([=] {
+                Bench b(pop);
+                QVERIFY(b.connect());
+                MemoryEventLog log;
+                for (qsizetype split = 1; split < answer.size(); ++split) {
+                    for (const QByteArray& command : commands)
+                        b.server.expect(command);
+                    b.server.send(answer.left(split)).pause(2).send(answer.mid(split));
+                    QList<SessionSlot::Ticket> tickets;
+                    for (const QByteArray& command : commands)
+                        tickets.append(b.c().send(command, ShapeOf(command)).value());
+                    if (tickets.size() > 1) {
+                        const auto first = b.slot.AwaitReply(b.c(), tickets.first(), 30);
+                        QVERIFY2(first, qPrintable(QStringLiteral("split at %1").arg(split)));
+                        QCOMPARE(first->text(), firstReply);
+                    }
+                    QCOMPARE(b.wait(tickets.last()), ok);
+                    if (tickets.size() == 1)
+                        QCOMPARE(pop ? b.slot.POPData : b.slot.SMTPData, firstReply);
+                    QCOMPARE(log.ids(), events);
+                    log.clear();
+                }
+                QVERIFY2(b.server.mismatches().isEmpty(),
+                         qPrintable(b.server.mismatches().join('\n')));
+            });
         };
         row("POP -ERR", "X", "-ERR no\r\n", "-ERR no\r\n", false, {7200});
         row("POP wrong code", "X", "+NO\r\n", "+NO\r\n", false, {7210});
@@ -72,61 +88,36 @@ private slots:
             "250-a\r\n250-b c\r\n250 d\r\n", false, {7211}, false);
     }
     void replyReader() {
-        QFETCH(bool, pop);
-        QFETCH(QList<QByteArray>, commands);
-        QFETCH(QByteArray, answer);
-        QFETCH(QByteArray, firstReply);
-        QFETCH(bool, ok);
-        QFETCH(QList<qint32>, events);
-        Bench b(pop);
-        QVERIFY(b.connect());
-        MemoryEventLog log;
-        for (qsizetype split = 1; split < answer.size(); ++split) {
-            for (const QByteArray& command : commands)
-                b.server.expect(command);
-            b.server.send(answer.left(split)).pause(2).send(answer.mid(split));
-            QList<SessionSlot::Ticket> tickets;
-            for (const QByteArray& command : commands)
-                tickets.append(b.c().send(command, ShapeOf(command)).value());
-            if (tickets.size() > 1) {
-                const auto first = b.slot.AwaitReply(b.c(), tickets.first(), 30);
-                QVERIFY2(first, qPrintable(QStringLiteral("split at %1").arg(split)));
-                QCOMPARE(first->text(), firstReply);
-            }
-            QCOMPARE(b.wait(tickets.last()), ok);
-            if (tickets.size() == 1)
-                QCOMPARE(pop ? b.slot.POPData : b.slot.SMTPData, firstReply);
-            QCOMPARE(log.ids(), events);
-            log.clear();
-        }
-        QVERIFY2(b.server.mismatches().isEmpty(), qPrintable(b.server.mismatches().join('\n')));
+        QFETCH(Check, check);
+        check();
     }
 
     // A silent server is given up after the time-out; a clock set back restarts the count.
     void silentServerTimesOut_data() {
-        QTest::addColumn<QByteArray>("timeout");
-        QTest::addColumn<bool>("setBack"); // to 0 three seconds into the wait
-        QTest::addColumn<int>("end");      // the clock when the wait ends; it starts at 100
-        QTest::newRow("0: the first second ends it") << QByteArray("0") << false << 101;
-        QTest::newRow("3") << QByteArray("3") << false << 104;
-        QTest::newRow("5, counter set back") << QByteArray("5") << true << 6;
+        QTest::addColumn<Check>("check");
+        // setBack: to 0 three seconds into the wait; end: the clock then, it starts at 100.
+        const auto row = [this](const char* timeout, bool setBack, int end) {
+            QTest::newRow(timeout) << Check([=, this] {
+                Bench b(true, "3", timeout);
+                QVERIFY(b.connect());
+                MemoryEventLog log;
+                b.clock.set(100);
+                connect(&b.clock, &RealTime::changed, this, [&b, back = setBack]() mutable {
+                    if (b.clock.now() == 103 && std::exchange(back, false))
+                        b.clock.set(0);
+                });
+                QVERIFY(!b.wait(b.c().send("X")));
+                QCOMPARE(b.clock.now(), end);
+                QCOMPARE(log.ids(), QList<qint32>{8005});
+            });
+        };
+        row("0", false, 101); // the first second ends it
+        row("3", false, 104);
+        row("5", true, 6);
     }
     void silentServerTimesOut() {
-        QFETCH(QByteArray, timeout);
-        QFETCH(bool, setBack);
-        QFETCH(int, end);
-        Bench b(true, "3", timeout.constData());
-        QVERIFY(b.connect());
-        MemoryEventLog log;
-        b.clock.set(100);
-        connect(&b.clock, &RealTime::changed, this, [&b, &setBack] {
-            if (b.clock.now() == 103 && std::exchange(setBack, false))
-                b.clock.set(0);
-        });
-
-        QVERIFY(!b.wait(b.c().send("X")));
-        QCOMPARE(b.clock.now(), end);
-        QCOMPARE(log.ids(), QList<qint32>{8005});
+        QFETCH(Check, check);
+        check();
     }
 
     // The keep-alive's late replies are never taken for the reply to the next command.
