@@ -122,14 +122,22 @@ private slots:
 
     // What is relayed and deleted (only what the SMTP server accepted) as a session goes.
     void session_data() {
-        QTest::addColumn<Script>("script");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<Lines>("relayed");
-        QTest::addColumn<Lines>("deletions");
-        QTest::addColumn<Ids>("events");
+        QTest::addColumn<Check>("check");
         const auto row = [](const char* name, const Script& script, bool ok, Lines relayed,
                             Lines deletions, Ids events = {}) {
-            QTest::newRow(name) << script << ok << relayed << deletions << events;
+            QTest::newRow(name) << Check([=] {
+                Session s;
+                script(s);
+                QCOMPARE(RetrieveMailbox(s.slot, s.account), ok);
+                QCOMPARE(s.smtp.messages(), relayed);
+                QCOMPARE(s.deletions(), deletions);
+                QCOMPARE(s.log.ids(), events);
+                // A session that fails ends with "quit" while the server listens.
+                QCOMPARE(s.pop.lines().endsWith("quit"),
+                         !events.contains(8001) && !events.contains(9000));
+                QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
+                QCOMPARE(s.slot.POP.Socket.state(), SessionSocket::State::Closed);
+            });
         };
         row("refused download and refused delivery stay",
             [](Session& s) {
@@ -241,38 +249,20 @@ private slots:
         }
     }
     void session() {
-        QFETCH(Script, script);
-        QFETCH(bool, ok);
-        QFETCH(Lines, relayed);
-        QFETCH(Lines, deletions);
-        QFETCH(Ids, events);
-        Session s;
-        script(s);
-
-        QCOMPARE(RetrieveMailbox(s.slot, s.account), ok);
-        QCOMPARE(s.smtp.messages(), relayed);
-        QCOMPARE(s.deletions(), deletions);
-        QCOMPARE(s.log.ids(), events);
-        // A session that fails ends with "quit" while the server listens.
-        QCOMPARE(s.pop.lines().endsWith("quit"), !events.contains(8001) && !events.contains(9000));
-        QVERIFY2(s.mismatches().isEmpty(), qPrintable(s.mismatches()));
-        QCOMPARE(s.slot.POP.Socket.state(), SessionSocket::State::Closed);
+        QFETCH(Check, check);
+        check();
     }
 
     // Listed messages are never downloaded again (but deleted unless kept), deliveries are
     // added, IDs gone from the server dropped.
     void deliveredIDs_data() {
-        QTest::addColumn<bool>("keep");
-        QTest::addColumn<Lines>("listed");    // {"damaged"}: a file that is no list
-        QTest::addColumn<int>("count");       // -1: STAT refused
-        QTest::addColumn<QByteArray>("uidl"); // empty: "uid-n" for each n
-        QTest::addColumn<QList<int>>("fetched");
-        QTest::addColumn<Lines>("after");
-        QTest::addColumn<Ids>("events");
+        QTest::addColumn<Check>("check");
+        // listed {"damaged"}: a file that is no list; count -1: STAT refused; uidl empty:
+        // "uid-n" for each n.
         const auto row = [](const char* name, bool keep, Lines listed, int count, const char* uidl,
                             QList<int> fetched, Lines after, Ids events = {}) {
-            QTest::newRow(name) << keep << listed << count << QByteArray(uidl) << fetched << after
-                                << events;
+            QTest::newRow(name) << Check(
+                [=] { checkIDs(keep, listed, count, uidl, fetched, after, events); });
         };
         row("kept, one new between, gone ones dropped", true, {"uid-9", "uid-1", "uid-3", "uid-7"},
             3, "", {2}, {"uid-1", "uid-3", "uid-2"});
@@ -287,13 +277,11 @@ private slots:
         row("STAT refused: list untouched", false, {"uid-1"}, -1, "", {}, {"uid-1"});
     }
     void deliveredIDs() {
-        QFETCH(bool, keep);
-        QFETCH(Lines, listed);
-        QFETCH(int, count);
-        QFETCH(QByteArray, uidl);
-        QFETCH(QList<int>, fetched);
-        QFETCH(Lines, after);
-        QFETCH(Ids, events);
+        QFETCH(Check, check);
+        check();
+    }
+    static void checkIDs(bool keep, const Lines& listed, int count, const char* uidl,
+                         const QList<int>& fetched, const Lines& after, const Ids& events) {
         Session s;
         s.account.KeepMailOnHost = keep;
         QFile file(s.listPath());
@@ -332,15 +320,13 @@ private slots:
     // No login before the certificate was verified; a failure says why. After STLS the
     // capabilities are asked again.
     void tls_data() {
-        QTest::addColumn<bool>("implicit");
-        QTest::addColumn<QString>("certificate"); // empty: the server never starts TLS
-        QTest::addColumn<Lines>("afterStls");     // 50 ms apart; a null piece closes
-        QTest::addColumn<Ids>("events");
-        QTest::addColumn<QString>("failure"); // empty: logged in
-        const auto row = [](const char* name, bool implicit, const char* certificate,
-                            Lines afterStls, Ids events, const char* failure) {
-            QTest::newRow(name) << implicit << QString::fromLatin1(certificate) << afterStls
-                                << events << QString::fromLatin1(failure);
+        QTest::addColumn<Check>("check");
+        // certificate empty: the server never starts TLS; afterStls: pieces 50 ms apart, a
+        // null one closes; failure empty: logged in.
+        const auto row = [this](const char* name, bool implicit, const QString& certificate,
+                                Lines afterStls, Ids events, const QString& failure) {
+            QTest::newRow(name) << Check(
+                [=, this] { checkTls(implicit, certificate, afterStls, events, failure); });
         };
         row("pop3s://, trusted", true, "loopback", {}, {}, "");
         row("pop3s://, not trusted", true, "untrusted", {}, {8020},
@@ -360,11 +346,11 @@ private slots:
             {begin + "+OK USER accepted\r\n"}, {8020}, "the TLS handshake timed out");
     }
     void tls() {
-        QFETCH(bool, implicit);
-        QFETCH(QString, certificate);
-        QFETCH(Lines, afterStls);
-        QFETCH(Ids, events);
-        QFETCH(QString, failure);
+        QFETCH(Check, check);
+        check();
+    }
+    void checkTls(bool implicit, const QString& certificate, const Lines& afterStls,
+                  const Ids& events, const QString& failure) {
         Session s("+OK\r\nSTLS\r\nPIPELINING\r\n.");
         s.pop.answer("quit", "+OK bye");
         s.account.MailServer =
