@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTest>
 #include <functional>
 
 namespace {
@@ -228,10 +227,7 @@ private slots:
                 false, Lines{Relayed(1)} + (at == 2 ? Lines{Relayed(2)} : Lines{}), {1003});
         }
     }
-    void session() {
-        QFETCH(Check, check);
-        check();
-    }
+    void session() { RunRow(); }
 
     // Listed messages are never downloaded again (but deleted unless kept), deliveries are
     // added, IDs gone from the server dropped.
@@ -256,10 +252,7 @@ private slots:
         row("empty mailbox empties the list", true, {"uid-1"}, 0, "", {}, {});
         row("STAT refused: list untouched", false, {"uid-1"}, -1, "", {}, {"uid-1"});
     }
-    void deliveredIDs() {
-        QFETCH(Check, check);
-        check();
-    }
+    void deliveredIDs() { RunRow(); }
     static void checkIDs(bool keep, const Lines& listed, int count, const char* uidl,
                          const QList<int>& fetched, const Lines& after, const Ids& events) {
         Session s;
@@ -329,10 +322,7 @@ private slots:
         row("plain text injected after +OK, then silence", false, "",
             {begin + "+OK USER accepted\r\n"}, {8020}, "the TLS handshake timed out");
     }
-    void tls() {
-        QFETCH(Check, check);
-        check();
-    }
+    void tls() { RunRow(); }
     void checkTls(bool implicit, const QString& certificate, const Lines& afterStls,
                   const Ids& events, const QString& failure) {
         Session s("+OK\r\nSTLS\r\nPIPELINING\r\n.");

@@ -3,8 +3,6 @@
 #include "SendMessage.h"
 #include "StalledListener.h"
 
-#include <QTest>
-
 namespace {
 
 constexpr const char* Postmaster = "Administrator";
@@ -52,77 +50,61 @@ class TestSendMessage : public QObject {
 private slots:
     // Only the reply lines in front go; the first header stays whole, folded lines too.
     void strip_data() {
-        QTest::addColumn<QByteArray>("download");
-        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<Check>("check");
+        const auto row = [](const char* name, const QByteArray& download,
+                            const QByteArray& message) {
+            QTest::newRow(name) << Check([=] {
+                QCOMPARE(Prepare(download).Message, message);
+                QCOMPARE(Prepare(download, QStringLiteral("example.com")).Message, message);
+            });
+        };
         const QByteArray rest = "Subject: hi\r\nTo: <anna@example.com>\r\n\r\nHello.\r\n.\r\n";
         const QByteArray dkim = "DKIM-Signature: v=1; d=example.org;\r\n\th=from:to; bh=47DE;\r\n";
-        QTest::newRow("stray noop reply too")
-            << "+OK\r\n+OK 1\r\nX-Original-To: a\r\n" + rest << "X-Original-To: a\r\n" + rest;
-        QTest::newRow("none") << "Date: today\r\n" + rest << "Date: today\r\n" + rest;
-        QTest::newRow("folded first header") << "+OK\r\n" + dkim + rest << dkim + rest;
+        row("stray noop reply too", "+OK\r\n+OK 1\r\nX-Original-To: a\r\n" + rest,
+            "X-Original-To: a\r\n" + rest);
+        row("none", "Date: today\r\n" + rest, "Date: today\r\n" + rest);
+        row("folded first header", "+OK\r\n" + dkim + rest, dkim + rest);
     }
-    void strip() {
-        QFETCH(QByteArray, download);
-        QFETCH(QByteArray, message);
-        QCOMPARE(Prepare(download).Message, message);
-        QCOMPARE(Prepare(download, QStringLiteral("example.com")).Message, message);
-    }
-
-    // A domain mailbox's recipients: local addresses in brackets, each once, up to the last
-    // known header; else the postmaster. Nothing that could break a command is taken.
-    void recipients_data() {
-        QTest::addColumn<QByteArray>("header");
-        QTest::addColumn<QByteArray>("recipients");
-        QTest::addColumn<bool>("fieldMissing");
-        const auto row = [](const char* name, const char* header, const char* recipients,
-                            bool fieldMissing = false) {
-            QTest::newRow(name) << QByteArray(header) << QByteArray(recipients) << fieldMissing;
-        };
-        row("in order, each once, domain in any case",
-            "From: <z@other.org>|To: A <anna@Example.COM>|Cc: <bob@example.com>, "
-            "<anna@Example.COM>|Subject: hi",
-            "anna@Example.COM bob@example.com");
-        row("after the last known name: ignored",
-            "To: <anna@example.com>|Subject: hi|Cc: <bob@example.com>", "anna@example.com");
-        row("< without >: the search ends, the ones found stand",
-            "To: <anna@example.com>|Cc: <bob@example.com|Subject: hi", "anna@example.com", true);
-        row("none local: the postmaster", "To: <ann@elsewhere.net>|Subject: hi", Postmaster);
-        row("injection: line break, blank or control character",
-            "To: <x@example.com| rcpt to: boss@example.com>|Cc: <x@example.com y>|"
-            "Cc: <y@example.com\x01>|Reply-To: <anna@example.com>",
-            "anna@example.com");
-        row("injection: delete inside brackets", "To: <x@example.com\x7f>|Subject: hi", Postmaster);
-    }
-    void recipients() {
-        QFETCH(QByteArray, header);
-        QFETCH(QByteArray, recipients);
-        QFETCH(bool, fieldMissing);
-        const QByteArray download = Download(header.split('|'));
-        const PreparedMessage p = Prepare(download, QStringLiteral("EXAMPLE.com"));
-        QCOMPARE(p.Recipients, recipients.split(' '));
-        QCOMPARE(p.FieldMissing, fieldMissing);
-        QCOMPARE(Prepare(download).Recipients, QList<QByteArray>{}); // single user: no search
-    }
+    void strip() { RunRow(); }
 
     // The sender: the first bracket after "From: " if a plain address, else the postmaster.
-    void sender_data() {
-        QTest::addColumn<QByteArray>("download");
-        QTest::addColumn<QByteArray>("sender");
-        const auto row = [](const char* name, const char* from, const QByteArray& sender) {
-            QTest::newRow(name) << Download({from}) << sender;
+    // A domain mailbox's recipients: local addresses in brackets, each once, up to the last
+    // known header; else the postmaster. Nothing that could break a command is taken.
+    void header_data() {
+        QTest::addColumn<Check>("check");
+        const auto row = [](const char* name, const char* header, const QByteArray& sender,
+                            const QByteArray& recipients, bool fieldMissing = false) {
+            QTest::newRow(name) << Check([=] {
+                const QByteArray download = Download(QByteArray(header).split('|'));
+                const PreparedMessage p = Prepare(download, QStringLiteral("EXAMPLE.com"));
+                QCOMPARE(p.Sender + " to " + p.Recipients.join(' '), sender + " to " + recipients);
+                QCOMPARE(p.FieldMissing, fieldMissing);
+                const PreparedMessage single = Prepare(download, {}, "1");
+                QCOMPARE(single.Sender, Postmaster);
+                QCOMPARE(single.Recipients, QList<QByteArray>{}); // no search
+            });
         };
-        row("display name", "From: \"Smith, A\" <a@example.net>", "a@example.net");
-        row("three labels", "From: <a@mail.example.net>", Postmaster);
-        row("two @", "From: <a@b@example.net>", Postmaster);
-        row("injection: blank", "From: <a @example.net>", Postmaster);
-        row("no From line", "To: <b@example.com>", Postmaster);
+        row("in order, each once, domain in any case; display name",
+            "From: \"Smith, A\" <a@example.net>|To: A <anna@Example.COM>|Cc: <bob@example.com>, "
+            "<anna@Example.COM>|Subject: hi",
+            "a@example.net", "anna@Example.COM bob@example.com");
+        row("after the last known name: ignored; three labels",
+            "From: <a@mail.example.net>|To: <anna@example.com>|Subject: hi|Cc: <bob@example.com>",
+            Postmaster, "anna@example.com");
+        row("< without >: the search ends, the ones found stand; two @",
+            "From: <a@b@example.net>|To: <anna@example.com>|Cc: <bob@example.com|Subject: hi",
+            Postmaster, "anna@example.com", true);
+        row("none local, no From line: the postmaster", "To: <ann@elsewhere.net>|Subject: hi",
+            Postmaster, Postmaster);
+        row("injection: line break, blank or control character",
+            "From: <a @example.net>|To: <x@example.com| rcpt to: boss@example.com>|"
+            "Cc: <x@example.com y>|Cc: <y@example.com\x01>|Reply-To: <anna@example.com>",
+            Postmaster, "anna@example.com");
+        row("injection: delete inside brackets", "To: <x@example.com\x7f>|Subject: hi", Postmaster,
+            Postmaster);
     }
-    void sender() {
-        QFETCH(QByteArray, download);
-        QFETCH(QByteArray, sender);
-        QCOMPARE(Prepare(download).Sender, sender);
-        QCOMPARE(Prepare(download, {}, "1").Sender, Postmaster);
-    }
+    void header() { RunRow(); }
+
     // An empty recipient list stands for a single-user account's one recipient, "anna".
     void dialogue_data() {
         QTest::addColumn<Check>("check");
@@ -163,10 +145,7 @@ private slots:
             Greeted() + Rcpt(three.mid(0, 1)) + Rcpt(three.mid(1, 1), "451 later") + Quit,
             Delivery::Refused, {7211});
     }
-    void dialogue() {
-        QFETCH(Check, check);
-        check();
-    }
+    void dialogue() { RunRow(); }
 
     // A server out of reach or silent past the time-out (2 s) is "unreachable".
     void unreachable_data() {
