@@ -42,6 +42,7 @@ struct Session : SmtpBench {
     // capa: the answer to every CAPA, or none.
     explicit Session(const QByteArray& capa = "-ERR") : SmtpBench("1", "30") {
         pop.answer("noop", "+OK");
+        smtp.answer("noop", "250 ok");
         if (!capa.isEmpty())
             pop.answer("CAPA", capa);
         // Plain by choice, so that no warning about the password joins the events.

@@ -113,6 +113,7 @@ private slots:
                             Delivery delivery, QList<qint32> events) {
             QTest::newRow(name) << Check([=] {
                 SmtpBench s("3", "2");
+                s.smtp.answer("noop", "250 ok");
                 Play(s.smtp, "220-first line\r\n220 ready", exchange);
                 const bool fromHeader = !recipients.isEmpty();
                 const Envelope envelope{sender, fromHeader ? recipients : QList<QByteArray>{"anna"},

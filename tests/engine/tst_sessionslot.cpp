@@ -2,30 +2,26 @@
 
 namespace {
 
-// A slot on a clock of 10 ms seconds, with a server for its POP3 or its SMTP connection.
-struct Bench {
-    RealTime clock{10};
-    RealTimer timer{clock};
-    SessionSlot slot{clock};
-    ScriptedServer server;
+// The server serves the slot's POP3 or its SMTP connection.
+struct Bench : SmtpBench {
+    ScriptedServer& server = smtp;
     bool pop;
 
-    explicit Bench(bool pop, const char* logMode = "3", const char* timeout = "30") : pop(pop) {
-        ConfigSettings s;
-        s.LogMode = QString::fromLatin1(logMode);
-        s.PopTimeout = s.SmtpTimeout = QString::fromLatin1(timeout);
-        slot.Settings = ReadServiceSettings(s);
-    }
+    explicit Bench(bool pop, const char* logMode = "3", const char* timeout = "30")
+        : SmtpBench(logMode, timeout), pop(pop) {}
     MailConnection& c() { return pop ? slot.POP : slot.SMTP; }
     bool wait(std::optional<SessionSlot::Ticket> ticket) {
         return pop ? slot.WaitPOPReply(ticket, "+OK") : slot.WaitSMTPReply(ticket, "250");
     }
-    // Connects and takes the greeting, the first thing the server was scripted to send.
+    // Connects and takes the greeting, the first thing the server was scripted to send; the
+    // log starts afresh.
     bool connect() {
         server.reply(pop ? "+OK" : "220");
-        return c().open(QStringLiteral("127.0.0.1"), server.port()) &&
-               (pop ? slot.WaitPOPReply(c().greeting(), "+OK")
-                    : slot.WaitSMTPReply(c().greeting(), "220"));
+        const bool ok = c().open(QStringLiteral("127.0.0.1"), server.port()) &&
+                        (pop ? slot.WaitPOPReply(c().greeting(), "+OK")
+                             : slot.WaitSMTPReply(c().greeting(), "220"));
+        log.clear();
+        return ok;
     }
 };
 
@@ -50,7 +46,6 @@ private slots:
             QTest::newRow(name) << Check([=] {
                 Bench b(pop);
                 QVERIFY(b.connect());
-                MemoryEventLog log;
                 for (qsizetype split = 1; split < answer.size(); ++split) {
                     for (const QByteArray& command : commands)
                         b.server.expect(command);
@@ -66,8 +61,8 @@ private slots:
                     QCOMPARE(b.wait(tickets.last()), ok);
                     if (tickets.size() == 1)
                         QCOMPARE(pop ? b.slot.POPData : b.slot.SMTPData, firstReply);
-                    QCOMPARE(log.ids(), events);
-                    log.clear();
+                    QCOMPARE(b.log.ids(), events);
+                    b.log.clear();
                 }
                 QVERIFY2(b.server.mismatches().isEmpty(),
                          qPrintable(b.server.mismatches().join('\n')));
@@ -95,7 +90,6 @@ private slots:
             QTest::newRow(timeout) << Check([=, this] {
                 Bench b(true, "3", timeout);
                 QVERIFY(b.connect());
-                MemoryEventLog log;
                 b.clock.set(100);
                 connect(&b.clock, &RealTime::changed, this, [&b, back = setBack]() mutable {
                     if (b.clock.now() == 103 && std::exchange(back, false))
@@ -103,7 +97,7 @@ private slots:
                 });
                 QVERIFY(!b.wait(b.c().send("X")));
                 QCOMPARE(b.clock.now(), end);
-                QCOMPARE(log.ids(), QList<qint32>{8005});
+                QCOMPARE(b.log.ids(), QList<qint32>{8005});
             });
         };
         row("0", false, 101); // the first second ends it
@@ -144,9 +138,8 @@ private slots:
         Bench b(false, "1");
         QVERIFY(b.connect());
         b.server.expect("X").send(QByteArray(MailConnection::MaxLineBytes + 1, 'x'));
-        MemoryEventLog log;
         QVERIFY(!b.slot.SMTPCommand("X", "250"));
-        QCOMPARE(log.ids(), QList<qint32>{9030});
+        QCOMPARE(b.log.ids(), QList<qint32>{9030});
         QCOMPARE(b.slot.SMTP.Socket.state(), SessionSocket::State::Closed);
     }
 };
