@@ -1,19 +1,7 @@
 #include "ScriptedServer.h"
 
-#include <QPointer>
 #include <QTimer>
 #include <algorithm>
-
-struct ScriptedServer::Connection {
-    size_t scenario = 0; // in scenarios_
-    QPointer<QSslSocket> socket;
-    QByteArray received;       // not yet a whole line
-    QList<QByteArray> pending; // whole lines, line end included, not yet taken
-    QByteArray message;
-    size_t step = 0;
-    bool inMessage = false;
-    bool halted = false; // pausing, or stopped by a mismatch
-};
 
 static QByteArray WithoutLineEnd(const QByteArray& line) { // it ends with '\n'
     return line.chopped(line.endsWith("\r\n") ? 2 : 1);
@@ -22,7 +10,7 @@ static QByteArray WithoutLineEnd(const QByteArray& line) { // it ends with '\n'
 ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
     connect(&server_, &QTcpServer::newConnection, this, [this] {
         while (auto* socket = static_cast<QSslSocket*>(server_.nextPendingConnection())) {
-            auto& c = *connections_.emplace_back(std::make_unique<Connection>());
+            Connection& c = connections_.emplace_back();
             c.scenario = std::min(connections_.size(), scenarios_.size()) - 1;
             c.socket = socket;
             // A piece sent right after another must not wait for the client's delayed ACK.
@@ -33,8 +21,7 @@ ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
                 for (qsizetype eol; (eol = c.received.indexOf('\n')) >= 0;) {
                     const QByteArray raw = c.received.left(eol + 1);
                     c.received.remove(0, eol + 1);
-                    batch.append(WithoutLineEnd(raw));
-                    const auto rule = answers_.constFind(batch.last());
+                    const auto rule = answers_.constFind(batch.emplace_back(WithoutLineEnd(raw)));
                     if (c.inMessage || rule == answers_.cend())
                         c.pending.append(raw);
                     else
@@ -53,19 +40,12 @@ ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
         qFatal("ScriptedServer: cannot listen on 127.0.0.1: %s", qPrintable(server_.errorString()));
 }
 
-ScriptedServer::~ScriptedServer() = default;
-
 void ScriptedServer::Listener::incomingConnection(qintptr descriptor) {
     auto* socket = new QSslSocket(this);
     if (socket->setSocketDescriptor(descriptor))
         addPendingConnection(socket);
     else
         delete socket;
-}
-
-ScriptedServer& ScriptedServer::add(Step step) {
-    scenarios_.back().push_back(std::move(step));
-    return *this;
 }
 
 void ScriptedServer::play(Connection& c) {
@@ -79,11 +59,10 @@ ScriptedServer& ScriptedServer::expect(const QByteArray& line) {
         if (c.pending.isEmpty())
             return false;
         const QByteArray got = WithoutLineEnd(c.pending.takeFirst());
-        if (got != line) {
-            mismatches_.append(QStringLiteral("expected \"%1\", got \"%2\"")
-                                   .arg(QString::fromLatin1(line), QString::fromLatin1(got)));
-            c.halted = true;
-        }
+        c.halted = got != line;
+        if (c.halted)
+            mismatches_.append(
+                QString::fromLatin1("expected \"" + line + "\", got \"" + got + '"'));
         return true;
     });
 }
@@ -111,20 +90,5 @@ ScriptedServer& ScriptedServer::pause(int ms) {
             play(c);
         });
         return true;
-    });
-}
-
-ScriptedServer& ScriptedServer::act(const std::function<void(QSslSocket&)>& action) {
-    return add([action](Connection& c) {
-        action(*c.socket);
-        return true;
-    });
-}
-
-ScriptedServer& ScriptedServer::startTls(const QString& certificate, const QString& key) {
-    return act([certificate, key](QSslSocket& s) {
-        s.setLocalCertificate(certificate);
-        s.setPrivateKey(key, QSsl::Ec);
-        s.startServerEncryption();
     });
 }

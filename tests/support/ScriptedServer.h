@@ -3,14 +3,13 @@
 // A POP3 or SMTP server on 127.0.0.1 that plays a scenario to each connection and records
 // what the clients say; after the last step it stays silent. It runs on its thread's loop.
 
-#include <QByteArray>
 #include <QHash>
-#include <QList>
+#include <QPointer>
 #include <QSslSocket>
 #include <QStringList>
 #include <QTcpServer>
 #include <functional>
-#include <memory>
+#include <list>
 #include <vector>
 
 class ScriptedServer : public QObject {
@@ -18,7 +17,6 @@ class ScriptedServer : public QObject {
 
 public:
     explicit ScriptedServer(QObject* parent = nullptr);
-    ~ScriptedServer() override;
 
     [[nodiscard]] quint16 port() const { return server_.serverPort(); }
 
@@ -41,7 +39,13 @@ public:
         return act([action](QSslSocket&) { action(); });
     }
     // The server's side of a TLS handshake, with these PEM files.
-    ScriptedServer& startTls(const QString& certificate, const QString& key);
+    ScriptedServer& startTls(const QString& certificate, const QString& key) {
+        return act([certificate, key](QSslSocket& s) {
+            s.setLocalCertificate(certificate);
+            s.setPrivateKey(key, QSsl::Ec);
+            s.startServerEncryption();
+        });
+    }
     // The steps that follow make the next connection's scenario; the last serves the rest.
     ScriptedServer& nextConnection() {
         scenarios_.emplace_back();
@@ -53,9 +57,9 @@ public:
         return *this;
     }
 
-    // Every line the clients sent, without line ends, in order of arrival.
+    // Every line the clients sent, without line ends, in order of arrival, and the same lines
+    // grouped by the read that brought them.
     [[nodiscard]] QList<QByteArray> lines() const { return lines_; }
-    // The same lines grouped by the read that brought them.
     [[nodiscard]] QList<QList<QByteArray>> batches() const { return batches_; }
     // The texts taken by expectMessage(), exactly as sent, final "." line included.
     [[nodiscard]] QList<QByteArray> messages() const { return messages_; }
@@ -63,11 +67,28 @@ public:
     [[nodiscard]] QStringList mismatches() const { return mismatches_; }
 
 private:
-    struct Connection;
+    struct Connection {
+        size_t scenario = 0; // in scenarios_
+        QPointer<QSslSocket> socket;
+        QByteArray received;       // not yet a whole line
+        QList<QByteArray> pending; // whole lines, line end included, not yet taken
+        QByteArray message;
+        size_t step = 0;
+        bool inMessage = false;
+        bool halted = false; // pausing, or stopped by a mismatch
+    };
     // Returns false while it waits for the client.
     using Step = std::function<bool(Connection&)>;
-    ScriptedServer& add(Step step);
-    ScriptedServer& act(const std::function<void(QSslSocket&)>& action);
+    ScriptedServer& add(Step step) {
+        scenarios_.back().push_back(std::move(step));
+        return *this;
+    }
+    ScriptedServer& act(const std::function<void(QSslSocket&)>& action) {
+        return add([action](Connection& c) {
+            action(*c.socket);
+            return true;
+        });
+    }
     void play(Connection& c);
 
     class Listener : public QTcpServer { // every connection a QSslSocket, plain until startTls()
@@ -77,7 +98,7 @@ private:
     Listener server_;
     std::vector<std::vector<Step>> scenarios_{1};
     QHash<QByteArray, QByteArray> answers_;
-    std::vector<std::unique_ptr<Connection>> connections_;
+    std::list<Connection> connections_; // they stay where they are
     QList<QByteArray> lines_;
     QList<QList<QByteArray>> batches_;
     QList<QByteArray> messages_;
