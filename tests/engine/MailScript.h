@@ -34,6 +34,22 @@ inline void Play(ScriptedServer& server, const QByteArray& greeting, const Excha
     }
 }
 
+// The SMTP dialogue, piece by piece.
+inline Exchange Greeted(const QByteArray& from = "x@y.org") {
+    return {{"HELO 127.0.0.1", "250 hello"}, {"mail from: " + from, "250 ok"}};
+}
+
+inline Exchange Rcpt(const QList<QByteArray>& recipients, const QByteArray& answer = "250 ok") {
+    Exchange out;
+    for (const QByteArray& r : recipients)
+        out.append({"rcpt to: " + r, answer});
+    return out;
+}
+
+inline const Exchange Quit = {{"quit", "221 bye"}};
+inline const Exchange DataAccepted =
+    Exchange{{"data", "354 go on"}, {MessageMark, "250 queued"}} + Quit;
+
 // A slot on a clock of 10 ms seconds, an SMTP server and "Administrator" as postmaster.
 struct SmtpBench {
     RealTime clock{10};

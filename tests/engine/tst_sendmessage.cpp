@@ -26,20 +26,6 @@ PreparedMessage Prepare(const QByteArray& download, const QString& remoteDomain 
 // The message as the POP3 server sent it: still dot-stuffed, ending with its "." line.
 const QList<QByteArray> Pieces = {"Subject: dots\r\n\r\nFirst\r\n", "..\r\n..lead\r\n.\r\n"};
 
-Exchange Greeted(const QByteArray& from = "x@y.org") {
-    return {{"HELO 127.0.0.1", "250 hello"}, {"mail from: " + from, "250 ok"}};
-}
-
-Exchange Rcpt(const QList<QByteArray>& recipients, const QByteArray& answer = "250 ok") {
-    Exchange out;
-    for (const QByteArray& r : recipients)
-        out.append({"rcpt to: " + r, answer});
-    return out;
-}
-
-const Exchange Quit = {{"quit", "221 bye"}};
-const Exchange DataAccepted = Exchange{{"data", "354 go on"}, {MessageMark, "250 queued"}} + Quit;
-
 } // namespace
 
 Q_DECLARE_METATYPE(Delivery)
