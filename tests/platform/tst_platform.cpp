@@ -106,23 +106,16 @@ private slots:
 
     void versionComparison_data() {
         QTest::addColumn<QString>("remote");
-        QTest::addColumn<int>("minor"); // of the running version 3.x
-        QTest::addColumn<bool>("newer");
-        QTest::newRow("minor step") << "3.1" << 0 << true;
-        QTest::newRow("major step") << "4.0" << 9 << true;
-        QTest::newRow("third part ignored") << "3.0.99" << 0 << false;
-        QTest::newRow("older major, higher minor") << "2.9" << 1 << false;
-        QTest::newRow("line end after the minor") << "3.1\r\n" << 0 << true;
-        QTest::newRow("five parts") << "3.1.0.0.1" << 0 << true;
-        QTest::newRow("six parts") << "3.1.0.0.1.2" << 0 << false;
-        QTest::newRow("one part") << "4" << 0 << false;
-        QTest::newRow("html error page") << "<html>4.0</html>" << 0 << false;
+        QTest::addColumn<bool>("newer"); // than 3.0
+        for (const char* v : {"3.1", "4.0", "3.1\r\n", "3.1.0.0.1"})
+            QTest::newRow(v) << v << true;
+        for (const char* v : {"3.0.99", "2.9", "3.1.0.0.1.2", "4", "<html>4.0</html>"})
+            QTest::newRow(v) << v << false;
     }
     void versionComparison() {
         QFETCH(QString, remote);
-        QFETCH(int, minor);
         QFETCH(bool, newer);
-        QCOMPARE(UpdateCheck::IsNewerVersion(remote, 3, minor), newer);
+        QCOMPARE(UpdateCheck::IsNewerVersion(remote, 3, 0), newer);
     }
 
     void fetchVersionText_data() {
