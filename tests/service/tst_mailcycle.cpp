@@ -96,8 +96,6 @@ private slots:
         QTest::newRow("failing: never a success")
             << "0" << false << "3" << false << Ids{8000, 8000, 8000, 1001};
         QTest::newRow("multitask") << "True" << false << "3" << true << Ids{1001, 1000, 1000, 1000};
-        QTest::newRow("multitask failing")
-            << "1" << false << "2" << false << Ids{1001, 8000, 8000, 8000};
         QTest::newRow("query mode is sequential") << "1" << true << "2" << true << Ids{1001};
     }
     void cycleServesEveryAccount() {
