@@ -193,7 +193,7 @@ private slots:
         const auto rows = [](int record, const char* field,
                              std::initializer_list<const char*> pairs) {
             for (auto it = pairs.begin(); it != pairs.end(); it += 2)
-                QTest::addRow("%d \"%s\"", record, *it)
+                QTest::addRow("%d \"%s\"", record, qPrintable(QString::fromLatin1(*it)))
                     << record << field << QByteArray(it[0]) << it[1];
         };
         rows(100, "AccountName", {"  ", "Account"}); // a blank name in the last slot
