@@ -7,15 +7,22 @@
 #include <QList>
 #include <QMutex>
 
-class MemoryEventLog {
+class MemoryEventLog final : public EventLog::Sink {
 public:
-    MemoryEventLog() : previous_(EventLog::SetSink(sink_)) {}
-    ~MemoryEventLog() { EventLog::SetSink(previous_); }
+    // Not owned by the log: it writes under its own lock, so none is under way once the
+    // previous sink is back.
+    MemoryEventLog() : previous_(EventLog::SetSink({std::shared_ptr<void>(), this})) {}
+    ~MemoryEventLog() override { EventLog::SetSink(previous_); }
     Q_DISABLE_COPY_MOVE(MemoryEventLog)
 
+    bool write(const EventLog::Entry& entry) override {
+        QMutexLocker lock(&mutex_);
+        entries_.append(entry);
+        return true;
+    }
     [[nodiscard]] QList<EventLog::Entry> entries() const {
-        QMutexLocker lock(&sink_->mutex);
-        return sink_->entries;
+        QMutexLocker lock(&mutex_);
+        return entries_;
     }
     [[nodiscard]] QList<qint32> ids() const {
         QList<qint32> out;
@@ -24,21 +31,12 @@ public:
         return out;
     }
     void clear() {
-        QMutexLocker lock(&sink_->mutex);
-        sink_->entries.clear();
+        QMutexLocker lock(&mutex_);
+        entries_.clear();
     }
 
 private:
-    // Shared, so that a worker still holding it after the test's end writes into it safely.
-    struct Sink final : EventLog::Sink {
-        bool write(const EventLog::Entry& entry) override {
-            QMutexLocker lock(&mutex);
-            entries.append(entry);
-            return true;
-        }
-        QMutex mutex;
-        QList<EventLog::Entry> entries;
-    };
-    std::shared_ptr<Sink> sink_ = std::make_shared<Sink>();
+    mutable QMutex mutex_;
+    QList<EventLog::Entry> entries_;
     std::shared_ptr<EventLog::Sink> previous_;
 };
