@@ -8,18 +8,12 @@ using Button = MsgBox::Button;
 
 namespace {
 
-const QString Unstorable = QStringLiteral("Snow \u2603");
-
-void setServer(ConsoleDocument& document, const QString& server) {
-    document.change([&server](Configuration& c) { c.Settings.SmtpServer = server; });
-}
-
-QString storedServer(const ConsoleWindow& console) {
-    return console.stored().Settings.SmtpServer;
-}
+const QString Unstorable = QStringLiteral("Snow \u2603"), Server = QStringLiteral("smtp.example");
 
 // How the accounts are kept: Primary and Secondary are machines of an array; Full has 100.
 constexpr int Alone = 0, Primary = 1, Secondary = 2, Full = 3;
+constexpr int Escape = -1, Yes = int(Button::Yes), No = int(Button::No), Ok = int(Button::Ok),
+              Cancel = int(Button::Cancel);
 
 // Each account as name|server|user|password|Exchange user|remote domain|flags, where the
 // flags are G for a global mail host and K for mail kept on the host.
@@ -41,8 +35,15 @@ class TestFrmManagement : public QObject {
 
     std::unique_ptr<ConsoleWindow> console_;
 
-    [[nodiscard]] QAction* saveAction() const {
-        return console_->window().findChild<QAction*>(QStringLiteral("FileSave"));
+    [[nodiscard]] QAction* action(const char* name) const {
+        return console_->window->findChild<QAction*>(name);
+    }
+    [[nodiscard]] QString server() const {
+        return console_->document->configuration().Settings.SmtpServer;
+    }
+    [[nodiscard]] QString storedServer() const { return console_->stored().Settings.SmtpServer; }
+    void setServer(const QString& server) {
+        console_->document->change([&server](Configuration& c) { c.Settings.SmtpServer = server; });
     }
 
 private slots:
@@ -53,49 +54,53 @@ private slots:
     void saving_data() {
         QTest::addColumn<bool>("autoSave");
         QTest::addColumn<QString>("server");
-        QTest::addColumn<bool>("saved");
-        QTest::newRow("auto save") << true << "smtp.example" << true;
-        QTest::newRow("Ctrl+S") << false << "smtp.example" << true;
-        QTest::newRow("auto save, unstorable") << true << Unstorable << false;
-        QTest::newRow("Ctrl+S, unstorable") << false << Unstorable << false;
+        auto row = [](const char* name, bool autoSave, const QString& server) {
+            QTest::newRow(name) << autoSave << server;
+        };
+        row("auto save", true, Server), row("Ctrl+S", false, Server);
+        row("auto save, unstorable", true, Unstorable),
+            row("Ctrl+S, unstorable", false, Unstorable);
     }
     void saving() {
         QFETCH(bool, autoSave);
         QFETCH(QString, server);
-        QFETCH(bool, saved);
+        const bool saved = server != Unstorable;
         frmManagement& window = console_->open({}, autoSave);
-        setServer(console_->document(), server);
+        setServer(server);
         // Till the change watcher has ticked: saved, or the Save button offered.
-        QTRY_VERIFY(saveAction()->isEnabled() || !console_->document().isChanged());
+        QTRY_VERIFY(action("FileSave")->isEnabled() || !console_->document->isChanged());
         if (!autoSave) {
-            QCOMPARE(storedServer(*console_), QString());
-            QVERIFY(saveAction()->isEnabled());
+            QCOMPARE(storedServer(), QString());
+            QVERIFY(action("FileSave")->isEnabled());
             QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
         }
-        QCOMPARE(storedServer(*console_), saved ? server : QString());
+        QCOMPARE(storedServer(), saved ? server : QString());
         // A failed save neither reloads over the changes nor forgets them.
-        QCOMPARE(console_->document().configuration().Settings.SmtpServer, server);
-        QCOMPARE(console_->document().isChanged(), !saved);
-        QCOMPARE(saveAction()->isEnabled(), !saved);
+        QCOMPARE(this->server(), server);
+        QCOMPARE(console_->document->isChanged(), !saved);
+        QCOMPARE(action("FileSave")->isEnabled(), !saved);
     }
 
     // The close box, File Exit and Ctrl+Q ask before changes are lost; Cancel, Escape and a
     // failed save keep the window and the changes.
     void closing_data() {
         QTest::addColumn<QString>("how");
-        QTest::addColumn<int>("answer");      // -1: Escape
+        QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("pending"); // the server changed to; empty: nothing
         QTest::addColumn<bool>("closed");
         QTest::addColumn<QString>("inFile");
-        const QString server = QStringLiteral("smtp.example");
-        QTest::newRow("nothing pending") << "close" << -1 << "" << true << "";
-        QTest::newRow("save") << "close" << int(Button::Yes) << server << true << server;
-        QTest::newRow("discard") << "close" << int(Button::No) << server << true << "";
-        QTest::newRow("cancel") << "close" << int(Button::Cancel) << server << false << "";
-        QTest::newRow("escape") << "close" << -1 << server << false << "";
-        QTest::newRow("save fails") << "close" << int(Button::Yes) << Unstorable << false << "";
-        QTest::newRow("File, Exit, save") << "exit" << int(Button::Yes) << server << true << server;
-        QTest::newRow("Ctrl+Q, escape") << "ctrl+q" << -1 << server << false << "";
+        auto row = [](const char* name, const char* how, int answer, const QString& pending,
+                      bool closed, const QString& inFile) {
+            QTest::newRow(name) << how << answer << pending << closed << inFile;
+        };
+        row("nothing pending", "close", Escape, "", true, "");
+        row("save", "close", Yes, Server, true, Server);
+        row("discard", "close", No, Server, true, "");
+        row("cancel", "close", Cancel, Server, false, "");
+        row("escape", "close", Escape, Server, false, "");
+        row("save fails", "close", Yes, Unstorable, false, "");
+        row("File, Exit, save", "FileExit", Yes, Server, true, Server);
+        row("Ctrl+Q, escape", "ctrl+q", Escape, Server, false, "");
     }
     void closing() {
         QFETCH(QString, how);
@@ -105,29 +110,29 @@ private slots:
         QFETCH(QString, inFile);
         frmManagement& window = console_->open({}, false);
         if (!pending.isEmpty())
-            setServer(console_->document(), pending);
+            setServer(pending);
         console_->boxes.answerNext(answer < 0 ? std::nullopt : std::optional(Button(answer)));
         if (how == u"close")
             window.close();
-        else if (how == u"exit")
-            window.findChild<QAction*>(QStringLiteral("FileExit"))->trigger();
+        else if (how == u"FileExit")
+            action("FileExit")->trigger();
         else
             QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
         QCOMPARE(console_->boxes.shown.isEmpty(), pending.isEmpty());
         QCOMPARE(window.isVisible(), !closed);
-        QCOMPARE(storedServer(*console_), inFile);
-        QCOMPARE(console_->document().configuration().Settings.SmtpServer, pending);
+        QCOMPARE(storedServer(), inFile);
+        QCOMPARE(server(), pending);
     }
 
     // Another console wrote the file meanwhile: an unchanged window follows it, a save asks.
     void fileChangedElsewhere_data() {
         QTest::addColumn<QString>("inFile");
-        QTest::addColumn<int>("answer"); // -1: nothing pending, so no question
+        QTest::addColumn<int>("answer"); // Escape here: nothing pending, so no question
         QTest::addColumn<QString>("inMemory");
-        QTest::newRow("unchanged window reloads") << "other" << -1 << "other";
+        QTest::newRow("unchanged window reloads") << "other" << Escape << "other";
         QTest::newRow("reload") << "other" << int(Button::Reload) << "other";
         QTest::newRow("overwrite") << "mine" << int(Button::Overwrite) << "mine";
-        QTest::newRow("cancel") << "other" << int(Button::Cancel) << "mine";
+        QTest::newRow("cancel") << "other" << Cancel << "mine";
     }
     void fileChangedElsewhere() {
         QFETCH(QString, inFile);
@@ -135,19 +140,19 @@ private slots:
         QFETCH(QString, inMemory);
         frmManagement& window = console_->open({}, false);
         if (answer >= 0)
-            setServer(console_->document(), QStringLiteral("mine"));
+            setServer(QStringLiteral("mine"));
         Configuration other;
         other.Settings.SmtpServer = QStringLiteral("other");
         console_->store(other);
         if (answer >= 0) {
             console_->boxes.answerNext(Button(answer));
-            QTRY_VERIFY(saveAction()->isEnabled());
+            QTRY_VERIFY(action("FileSave")->isEnabled());
             QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
         }
-        QTRY_COMPARE(console_->document().configuration().Settings.SmtpServer, inMemory);
+        QTRY_COMPARE(server(), inMemory);
         QCOMPARE(console_->boxes.shown.size(), answer >= 0 ? 1 : 0);
-        QCOMPARE(storedServer(*console_), inFile);
-        QCOMPARE(console_->document().isChanged(), answer == int(Button::Cancel));
+        QCOMPARE(storedServer(), inFile);
+        QCOMPARE(console_->document->isChanged(), answer == Cancel);
     }
 
     // What Add, Properties and Delete do to the accounts Sup and Sal, and what they refuse.
@@ -158,40 +163,32 @@ private slots:
         QTest::addColumn<int>("answer");         // to the one message
         QTest::addColumn<QString>("message");    // its start; empty: none
         QTest::addColumn<QStringList>("stored"); // afterwards; empty: as before
-        const QString sup = QStringLiteral("Sup|pop|u|pw|help||");
-        const QStringList typed = {" New ", "pop2", "box", "Pw", "Pw", "jdoe"};
-        const QStringList none;
-        const int ok = int(Button::Ok);
-        QTest::newRow("add") << Alone << "accountsAdd" << typed + QStringList{"K"} << ok << ""
-                             << QStringList{sup, "Sal|pop|u|pw||ex.org|G",
-                                            "New|pop2|box|Pw|jdoe||K"};
-        QTest::newRow("add global")
-            << Alone << "accountsAdd" << typed + QStringList{"G"} << ok << ""
-            << QStringList{sup, "Sal|pop|u|pw||ex.org|G", "New|pop2|box|Pw||jdoe|G"};
-        QTest::newRow("edit") << Alone << "edit Sal"
-                              << QStringList{"Sal", "pop", "u", "pw", "pw", "boss", "G"} << ok << ""
-                              << QStringList{sup, "Sal|pop|u|pw|boss||"};
-        QTest::newRow("delete on the primary machine")
-            << Primary << "accountsDelete Sal" << none << int(Button::Yes)
-            << "Delete account 'Sal'?" << QStringList{sup};
-        QTest::newRow("delete, no")
-            << Alone << "accountsDelete Sal" << none << int(Button::No) << "Delete account" << none;
-        QTest::newRow("empty box")
-            << Alone << "accountsAdd" << QStringList{"A", "pop", "u", "p", "p", "  "} << ok
-            << "Please complete all fields" << none;
-        QTest::newRow("passwords differ")
-            << Alone << "accountsAdd" << QStringList{"A", "pop", "u", "Pw", "pw", "x"} << ok
-            << "Passwords do not match" << none;
-        QTest::newRow("control character")
-            << Alone << "accountsAdd" << QStringList{"A", "pop\tx", "u", "p", "p", "x"} << ok
-            << "Mail Server holds a control character" << none;
-        QTest::newRow("secondary array machine")
-            << Secondary << "accountsProperties Sal" << none << ok
-            << "Only the primary machine in the array" << none;
-        QTest::newRow("nothing selected")
-            << Alone << "accountsDelete" << none << ok << "Please select an account first" << none;
-        QTest::newRow("file full")
-            << Full << "accountsAdd" << none << ok << "No more than 100" << none;
+        auto row = [](const char* name, int setup, const char* action, const QStringList& typed,
+                      int answer, const char* message, const QStringList& stored) {
+            QTest::newRow(name) << setup << action << typed << answer << message << stored;
+        };
+        const QString sup = QStringLiteral("Sup|pop|u|pw|help||"), sal = "Sal|pop|u|pw||ex.org|G";
+        const QStringList typed = {" New ", "pop2", "box", "Pw", "Pw", "jdoe"}, none;
+        row("add", Alone, "accountsAdd", QStringList(typed) << "K", Ok, "",
+            {sup, sal, "New|pop2|box|Pw|jdoe||K"});
+        row("add global", Alone, "accountsAdd", QStringList(typed) << "G", Ok, "",
+            {sup, sal, "New|pop2|box|Pw||jdoe|G"});
+        row("edit", Alone, "edit Sal", {"Sal", "pop", "u", "pw", "pw", "boss", "G"}, Ok, "",
+            {sup, "Sal|pop|u|pw|boss||"});
+        row("delete on the primary machine", Primary, "accountsDelete Sal", none, Yes,
+            "Delete account 'Sal'?", {sup});
+        row("delete, no", Alone, "accountsDelete Sal", none, No, "Delete account", none);
+        row("empty box", Alone, "accountsAdd", {"A", "pop", "u", "p", "p", "  "}, Ok,
+            "Please complete all fields", none);
+        row("passwords differ", Alone, "accountsAdd", {"A", "pop", "u", "Pw", "pw", "x"}, Ok,
+            "Passwords do not match", none);
+        row("control character", Alone, "accountsAdd", {"A", "pop\tx", "u", "p", "p", "x"}, Ok,
+            "Mail Server holds a control character", none);
+        row("secondary array machine", Secondary, "accountsProperties Sal", none, Ok,
+            "Only the primary machine in the array", none);
+        row("nothing selected", Alone, "accountsDelete", none, Ok, "Please select an account first",
+            none);
+        row("file full", Full, "accountsAdd", none, Ok, "No more than 100", none);
     }
     void accounts() {
         QFETCH(int, setup);
@@ -207,15 +204,15 @@ private slots:
             config.Accounts[i] = {QString::number(i), "pop", "u", "pw", false, "x", "", false};
         config.Settings.ArrayMember = setup == Primary || setup == Secondary;
         config.Settings.ArrayPrimary = setup == Primary;
-        frmManagement& window = console_->open(config);
-        const QStringList before = described(console_->document().configuration());
-        console_->clickNode(QStringLiteral("C1A"));
+        console_->open(config);
+        const QStringList before = described(console_->document->configuration());
+        console_->pick("localTreeView", QStringLiteral("C1A"));
         const QString selected = action.section(u' ', 1);
         if (!selected.isEmpty())
-            console_->clickRow(selected, action.startsWith(u"edit"));
+            console_->pick("detailView", selected, action.startsWith(u"edit"));
         console_->boxes.answerNext(Button(answer));
         if (!action.startsWith(u"edit"))
-            window.findChild<QAction*>(action.section(u' ', 0, 0))->trigger();
+            this->action(qPrintable(action.section(u' ', 0, 0)))->trigger();
 
         QWidget* dialog = ConsoleWindow::dialog(QStringLiteral("MailboxPropFrm"));
         QCOMPARE(dialog != nullptr, !typed.isEmpty());
@@ -231,7 +228,7 @@ private slots:
         }
         QCOMPARE(console_->boxes.shown.size(), message.isEmpty() ? 0 : 1);
         QCOMPARE(console_->boxes.shown.value(0).text.left(message.size()), message);
-        QTRY_VERIFY(!console_->document().isChanged()); // auto-saved
+        QTRY_VERIFY(!console_->document->isChanged()); // auto-saved
         QCOMPARE(described(console_->stored()), stored.isEmpty() ? before : stored);
     }
 
@@ -243,7 +240,7 @@ private slots:
     }
     void unreadableFileLeftAlone() {
         QFETCH(QByteArray, bytes);
-        QFile file(console_->dataPath());
+        QFile file(console_->path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
         const FileMod::FileResult loaded = ConsoleDocument(file.fileName()).load();
@@ -261,7 +258,8 @@ private slots:
             QVERIFY(page.open(QIODevice::WriteOnly) && page.write("<p>a page</p>") > 0);
         }
         const QUrl contents = QUrl::fromLocalFile(MainMod::HelpFolder + "contents.htp");
-        QAction* help = console_->open().findChild<QAction*>(QStringLiteral("HelpContents"));
+        console_->open();
+        QAction* help = action("HelpContents");
         help->trigger();
         auto* browser =
             ConsoleWindow::dialog(QStringLiteral("frmHelp"))->findChild<QTextBrowser*>();

@@ -54,35 +54,31 @@ private slots:
         QTest::addColumn<QString>("item");
         QTest::addColumn<QStringList>("input"); // "box=text" typed; a name alone: clicked
         QTest::addColumn<QString>("outcome");
-        QTest::newRow("interval beyond the scroll bar")
-            << "D1" << QStringList{"TimeTxt= 2000 "} << "2000 00000000";
-        QTest::newRow("interval 0") << "D1" << QStringList{"TimeTxt=0"} << "You cannot specify";
-        QTest::newRow("above 16 bits")
-            << "D1" << QStringList{"TimeTxt=32768"} << "The interval must be a whole number";
-        QTest::newRow("check all, then not Tuesday")
-            << "D1" << QStringList{"chkWeek7", "chkWeek2"} << "10 11011110";
-        QTest::newRow("time-out") << "D6" << QStringList{"txtTimeout1=5000"} << "30 5000";
-        QTest::newRow("time-out 9")
-            << "D6" << QStringList{"txtTimeout0=9"} << "The timeout values must be higher than 10";
-        QTest::newRow("time-out above 16 bits") << "D6" << QStringList{"txtTimeout0=40000"}
-                                                << "The timeout values must be whole numbers";
-        QTest::newRow("postmaster")
-            << "D3" << QStringList{"txtPostMaster=pm@ex.org", "chkPostmaster"} << "pm@ex.org 1";
-        QTest::newRow("postmaster, control character")
-            << "D3" << QStringList{"txtPostMaster=p\x01m"} << "Post Master holds";
-        QTest::newRow("log mode beyond the slider kept") << "D5" << QStringList{} << "7";
-        QTest::newRow("log mode moved") << "D5" << QStringList{"slideLogMode"} << "1";
-        QTest::newRow("smtp") << "B1" << QStringList{"Server0= smtp.ex ", "Server3= 587"}
-                              << "smtp.ex:587";
-        QTest::newRow("smtp port 0") << "B1" << QStringList{"Server3=0"} << "The SMTP port must";
+        auto row = [](const char* name, const char* item, const QStringList& input,
+                      const char* outcome) {
+            QTest::newRow(name) << item << input << outcome;
+        };
+        row("interval beyond the scroll bar", "D1", {"TimeTxt= 2000 "}, "2000 00000000");
+        row("interval 0", "D1", {"TimeTxt=0"}, "You cannot specify");
+        row("above 16 bits", "D1", {"TimeTxt=32768"}, "The interval must be a whole number");
+        row("check all, then not Tuesday", "D1", {"chkWeek7", "chkWeek2"}, "10 11011110");
+        row("time-out", "D6", {"txtTimeout1=5000"}, "30 5000");
+        row("time-out 9", "D6", {"txtTimeout0=9"}, "The timeout values must be higher than 10");
+        row("time-out above 16 bits", "D6", {"txtTimeout0=40000"},
+            "The timeout values must be whole numbers");
+        row("postmaster", "D3", {"txtPostMaster=pm@ex.org", "chkPostmaster"}, "pm@ex.org 1");
+        row("postmaster, control character", "D3", {"txtPostMaster=p\x01m"}, "Post Master holds");
+        row("log mode beyond the slider kept", "D5", {}, "7");
+        row("log mode moved", "D5", {"slideLogMode"}, "1");
+        row("smtp", "B1", {"Server0= smtp.ex ", "Server3= 587"}, "smtp.ex:587");
+        row("smtp port 0", "B1", {"Server3=0"}, "The SMTP port must");
     }
     void roundTrip() {
         QFETCH(QString, item);
         QFETCH(QStringList, input);
         QFETCH(QString, outcome);
         QWidget* dialog = openItem(item);
-        QVERIFY(dialog);
-        const QString before = settings(console_->document().configuration().Settings, item);
+        const QString before = settings(console_->document->configuration().Settings, item);
         for (const QString& step : input) {
             const QString name = step.section(u'=', 0, 0);
             if (step.contains(u'='))
@@ -97,7 +93,7 @@ private slots:
                 QTest::mouseClick(button, Qt::LeftButton);
         const QList<MsgBox::Request>& shown = console_->boxes.shown;
         if (shown.isEmpty()) {
-            QCOMPARE(settings(console_->document().configuration().Settings, item), outcome);
+            QCOMPARE(settings(console_->document->configuration().Settings, item), outcome);
             QVERIFY(!ConsoleWindow::dialog());
             QTRY_COMPARE(settings(console_->stored().Settings, item), outcome); // auto-saved
             return;
@@ -107,9 +103,9 @@ private slots:
         QVERIFY(dialog->isVisible());
         QTest::keyClick(dialog, Qt::Key_Escape);
         QVERIFY(!ConsoleWindow::dialog());
-        QVERIFY(console_->window().isEnabled());
-        QVERIFY(!console_->document().isChanged());
-        QCOMPARE(settings(console_->document().configuration().Settings, item), before);
+        QVERIFY(console_->window->isEnabled());
+        QVERIFY(!console_->document->isChanged());
+        QCOMPARE(settings(console_->document->configuration().Settings, item), before);
     }
 
     // The SMTP test never blocks: a refusal fails at once, a silent server after its ten
@@ -117,11 +113,8 @@ private slots:
     void connectionTest_data() {
         QTest::addColumn<QString>("server");
         QTest::addColumn<int>("outcome"); // 1 passes, 0 fails, -1 cancelled
-        QTest::newRow("passes") << "passes" << 1;
-        QTest::newRow("greets 554") << "greets 554" << 0;
-        QTest::newRow("refuses HELO") << "refuses HELO" << 0;
-        QTest::newRow("no listener") << "no listener" << 0;
-        QTest::newRow("silent, times out") << "silent" << 0;
+        for (const char* server : {"passes", "greets 554", "refuses HELO", "no listener", "silent"})
+            QTest::newRow(server) << server << (server == QLatin1String("passes") ? 1 : 0);
         QTest::newRow("silent, cancelled") << "silent" << -1;
     }
     void connectionTest() {
