@@ -12,8 +12,9 @@ const QString Unstorable = QStringLiteral("Snow \u2603"), Server = QStringLitera
 
 // How the accounts are kept: Primary and Secondary are machines of an array; Full has 100.
 constexpr int Alone = 0, Primary = 1, Secondary = 2, Full = 3;
-constexpr int Escape = -1, Yes = int(Button::Yes), No = int(Button::No), Ok = int(Button::Ok),
-              Cancel = int(Button::Cancel);
+// Answers to the one question; None: no question expected.
+constexpr int None = -2, Escape = -1, Ok = int(Button::Ok), Yes = int(Button::Yes),
+              No = int(Button::No), Cancel = int(Button::Cancel);
 
 // Each account as name|server|user|password|Exchange user|remote domain|flags, where the
 // flags are G for a global mail host and K for mail kept on the host.
@@ -50,109 +51,78 @@ private slots:
     void init() { console_ = std::make_unique<ConsoleWindow>(); }
     void cleanup() { console_.reset(); }
 
-    // What the change watcher and Ctrl+S write; a value the file cannot hold stays pending.
+    // A change (or none) saved by the change watcher or Ctrl+S, or the window closed by the
+    // close box, File Exit or Ctrl+Q, maybe over a file another console wrote meanwhile. A
+    // value the file cannot hold stays pending, and a failed save keeps the window.
     void saving_data() {
-        QTest::addColumn<bool>("autoSave");
-        QTest::addColumn<QString>("server");
-        auto row = [](const char* name, bool autoSave, const QString& server) {
-            QTest::newRow(name) << autoSave << server;
+        QTest::addColumn<QString>("pending"); // the server changed to; empty: nothing
+        QTest::addColumn<bool>("elsewhere");  // another console wrote "other" meanwhile
+        QTest::addColumn<QString>("how");     // "auto": auto-save on, nothing done
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("inFile");
+        QTest::addColumn<QString>("inMemory");
+        QTest::addColumn<bool>("closed");
+        auto row = [](const char* name, const QString& pending, bool elsewhere, const char* how,
+                      int answer, const QString& inFile, const QString& inMemory, bool closed) {
+            QTest::newRow(name) << pending << elsewhere << how << answer << inFile << inMemory
+                                << closed;
         };
-        row("auto save", true, Server), row("Ctrl+S", false, Server);
-        row("auto save, unstorable", true, Unstorable),
-            row("Ctrl+S, unstorable", false, Unstorable);
+        const QString mine = QStringLiteral("mine"), other = QStringLiteral("other");
+        row("auto save", Server, false, "auto", None, Server, Server, false);
+        row("Ctrl+S", Server, false, "Ctrl+S", None, Server, Server, false);
+        row("auto save, unstorable", Unstorable, false, "auto", None, "", Unstorable, false);
+        row("close, nothing pending", "", false, "close", None, "", "", true);
+        row("close, save", Server, false, "close", Yes, Server, Server, true);
+        row("close, discard", Server, false, "close", No, "", Server, true);
+        row("close, cancel", Server, false, "close", Cancel, "", Server, false);
+        row("close, save fails", Unstorable, false, "close", Yes, "", Unstorable, false);
+        row("File, Exit, save", Server, false, "FileExit", Yes, Server, Server, true);
+        row("Ctrl+Q, escape", Server, false, "Ctrl+Q", Escape, "", Server, false);
+        row("elsewhere, unchanged window reloads", "", true, "auto", None, other, other, false);
+        row("elsewhere, reload", mine, true, "Ctrl+S", int(Button::Reload), other, other, false);
+        row("elsewhere, overwrite", mine, true, "Ctrl+S", int(Button::Overwrite), mine, mine,
+            false);
+        row("elsewhere, cancel", mine, true, "Ctrl+S", Cancel, other, mine, false);
     }
     void saving() {
-        QFETCH(bool, autoSave);
-        QFETCH(QString, server);
-        const bool saved = server != Unstorable;
-        frmManagement& window = console_->open({}, autoSave);
-        setServer(server);
-        // Till the change watcher has ticked: saved, or the Save button offered.
-        QTRY_VERIFY(action("FileSave")->isEnabled() || !console_->document->isChanged());
-        if (!autoSave) {
-            QCOMPARE(storedServer(), QString());
-            QVERIFY(action("FileSave")->isEnabled());
-            QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
-        }
-        QCOMPARE(storedServer(), saved ? server : QString());
-        // A failed save neither reloads over the changes nor forgets them.
-        QCOMPARE(this->server(), server);
-        QCOMPARE(console_->document->isChanged(), !saved);
-        QCOMPARE(action("FileSave")->isEnabled(), !saved);
-    }
-
-    // The close box, File Exit and Ctrl+Q ask before changes are lost; Cancel, Escape and a
-    // failed save keep the window and the changes.
-    void closing_data() {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QString>("pending"); // the server changed to; empty: nothing
-        QTest::addColumn<bool>("closed");
-        QTest::addColumn<QString>("inFile");
-        auto row = [](const char* name, const char* how, int answer, const QString& pending,
-                      bool closed, const QString& inFile) {
-            QTest::newRow(name) << how << answer << pending << closed << inFile;
-        };
-        row("nothing pending", "close", Escape, "", true, "");
-        row("save", "close", Yes, Server, true, Server);
-        row("discard", "close", No, Server, true, "");
-        row("cancel", "close", Cancel, Server, false, "");
-        row("escape", "close", Escape, Server, false, "");
-        row("save fails", "close", Yes, Unstorable, false, "");
-        row("File, Exit, save", "FileExit", Yes, Server, true, Server);
-        row("Ctrl+Q, escape", "ctrl+q", Escape, Server, false, "");
-    }
-    void closing() {
+        QFETCH(QString, pending);
+        QFETCH(bool, elsewhere);
         QFETCH(QString, how);
         QFETCH(int, answer);
-        QFETCH(QString, pending);
-        QFETCH(bool, closed);
         QFETCH(QString, inFile);
-        frmManagement& window = console_->open({}, false);
+        QFETCH(QString, inMemory);
+        QFETCH(bool, closed);
+        frmManagement& window = console_->open({}, how == u"auto");
         if (!pending.isEmpty())
             setServer(pending);
-        console_->boxes.answerNext(answer < 0 ? std::nullopt : std::optional(Button(answer)));
-        if (how == u"close")
-            window.close();
-        else if (how == u"FileExit")
-            action("FileExit")->trigger();
-        else
-            QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
-        QCOMPARE(console_->boxes.shown.isEmpty(), pending.isEmpty());
-        QCOMPARE(window.isVisible(), !closed);
-        QCOMPARE(storedServer(), inFile);
-        QCOMPARE(server(), pending);
-    }
-
-    // Another console wrote the file meanwhile: an unchanged window follows it, a save asks.
-    void fileChangedElsewhere_data() {
-        QTest::addColumn<QString>("inFile");
-        QTest::addColumn<int>("answer"); // Escape here: nothing pending, so no question
-        QTest::addColumn<QString>("inMemory");
-        QTest::newRow("unchanged window reloads") << "other" << Escape << "other";
-        QTest::newRow("reload") << "other" << int(Button::Reload) << "other";
-        QTest::newRow("overwrite") << "mine" << int(Button::Overwrite) << "mine";
-        QTest::newRow("cancel") << "other" << Cancel << "mine";
-    }
-    void fileChangedElsewhere() {
-        QFETCH(QString, inFile);
-        QFETCH(int, answer);
-        QFETCH(QString, inMemory);
-        frmManagement& window = console_->open({}, false);
-        if (answer >= 0)
-            setServer(QStringLiteral("mine"));
         Configuration other;
         other.Settings.SmtpServer = QStringLiteral("other");
-        console_->store(other);
-        if (answer >= 0) {
-            console_->boxes.answerNext(Button(answer));
-            QTRY_VERIFY(action("FileSave")->isEnabled());
+        if (elsewhere)
+            console_->store(other);
+        if (answer != None)
+            console_->boxes.answerNext(answer == Escape ? std::nullopt
+                                                        : std::optional(Button(answer)));
+        // Till the change watcher has ticked: saved, or the Save button offered.
+        if (how == u"auto" || how == u"Ctrl+S")
+            QTRY_VERIFY(action("FileSave")->isEnabled() || !console_->document->isChanged());
+        if (how == u"Ctrl+S") {
+            QCOMPARE(storedServer(), elsewhere ? other.Settings.SmtpServer : QString());
             QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+        } else if (how == u"close") {
+            window.close();
+        } else if (how == u"Ctrl+Q") {
+            QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+        } else if (how == u"FileExit") {
+            action("FileExit")->trigger();
         }
         QTRY_COMPARE(server(), inMemory);
-        QCOMPARE(console_->boxes.shown.size(), answer >= 0 ? 1 : 0);
         QCOMPARE(storedServer(), inFile);
-        QCOMPARE(console_->document->isChanged(), answer == Cancel);
+        QCOMPARE(console_->boxes.shown.isEmpty(), answer == None);
+        QCOMPARE(window.isVisible(), !closed);
+        if (closed)
+            return;
+        QCOMPARE(console_->document->isChanged(), inFile != inMemory);
+        QTRY_COMPARE(action("FileSave")->isEnabled(), inFile != inMemory);
     }
 
     // What Add, Properties and Delete do to the accounts Sup and Sal, and what they refuse.
