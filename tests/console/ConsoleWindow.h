@@ -10,7 +10,6 @@
 #include "ServiceDirectory.h"
 #include "frmManagement.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QSettings>
@@ -42,10 +41,7 @@ struct ConsoleWindow {
 
     // Writes `config` to the data file, as another console would.
     void store(Configuration config) const {
-        Configuration keyed; // the first load makes the file and its key
-        if (!FileMod::LoadData(keyed, path, FileMod::KeyPolicy::MakeNewKey))
-            qFatal("no data file");
-        config.Settings.FileKey = keyed.Settings.FileKey;
+        config.Settings.FileKey = stored().Settings.FileKey; // made by the first load
         if (!FileMod::SaveData(config, path))
             qFatal("the data file cannot be written");
     }
@@ -90,7 +86,7 @@ struct ConsoleWindow {
 
     // Near the left edge, where a check box has its tick.
     static void click(QWidget* dialog, const QString& name) {
-        auto* button = dialog->findChild<QAbstractButton*>(name);
+        auto* button = dialog->findChild<QWidget*>(name);
         QTest::mouseClick(button, Qt::LeftButton, {},
                           QPoint(button->height(), button->height()) / 2);
     }

@@ -2,7 +2,6 @@
 #include "ScriptedServer.h"
 
 #include <QElapsedTimer>
-#include <QSlider>
 #include <QTcpServer>
 
 namespace {
@@ -35,7 +34,6 @@ class TestOptionDialogs : public QObject {
         config.Settings.CheckInterval = 10;
         config.Settings.LogMode = QStringLiteral("7");
         config.Settings.SmtpServer = QStringLiteral("localhost");
-        config.Settings.SmtpPort = QStringLiteral("25");
         console_->open(config);
         console_->openItem(key);
         return ConsoleWindow::dialog();
@@ -81,8 +79,8 @@ private slots:
             const QString name = step.section(u'=', 0, 0);
             if (step.contains(u'='))
                 ConsoleWindow::type(dialog, name, step.section(u'=', 1));
-            else if (auto* slider = dialog->findChild<QSlider*>(name))
-                QTest::keyClick(slider, Qt::Key_Home);
+            else if (name.startsWith(u"slide"))
+                QTest::keyClick(dialog->findChild<QWidget*>(name), Qt::Key_Home);
             else
                 ConsoleWindow::click(dialog, name);
         }
