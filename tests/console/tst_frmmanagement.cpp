@@ -203,8 +203,7 @@ private slots:
 
     // Help opens the contents in one viewer, which a second request brings back home.
     void helpOpens() {
-        QTemporaryDir programDir;
-        MainMod::HelpFolder = programDir.path() + u'/';
+        MainMod::HelpFolder = console_->dir.path() + u'/';
         for (const char* name : {"contents.htp", "faq.htp"}) {
             QFile page(MainMod::HelpFolder + QLatin1String(name));
             QVERIFY(page.open(QIODevice::WriteOnly) && page.write("<p>a page</p>") > 0);

@@ -105,20 +105,21 @@ private slots:
     // seconds, and Cancel ends it without a word.
     void connectionTest_data() {
         QTest::addColumn<QByteArrayList>("script"); // replies, and "> " the lines expected
-        QTest::addColumn<int>("outcome");           // 1 passes, 0 fails, -1 cancelled
-        auto row = [](const char* name, const QByteArrayList& script, int outcome) {
-            QTest::newRow(name) << script << outcome;
+        QTest::addColumn<int>("icon");              // of the message at the end; -1: none
+        auto row = [](const char* name, const QByteArrayList& script, int icon) {
+            QTest::newRow(name) << script << icon;
         };
-        row("passes", {"220-mx.example ESMTP", "220 ready", "> HELO localhost", "250 mx"}, 1);
-        row("greets 554", {"554 no service here"}, 0);
-        row("refuses HELO", {"220 mx.example", "> HELO localhost", "501 who?"}, 0);
-        row("no listener", {}, 0);
-        row("silent, times out", {}, 0);
+        const int passed = int(MsgBox::Icon::Information), failed = int(MsgBox::Icon::Critical);
+        row("passes", {"220-mx.example ESMTP", "220 ready", "> HELO localhost", "250 mx"}, passed);
+        row("greets 554", {"554 no service here"}, failed);
+        row("refuses HELO", {"220 mx.example", "> HELO localhost", "501 who?"}, failed);
+        row("no listener", {}, failed);
+        row("silent, times out", {}, failed);
         row("silent, cancelled", {}, -1);
     }
     void connectionTest() {
         QFETCH(QByteArrayList, script);
-        QFETCH(int, outcome);
+        QFETCH(int, icon);
         ScriptedServer scripted;
         for (const QByteArray& line : script)
             line.startsWith("> ") ? scripted.expect(line.mid(2)) : scripted.reply(line);
@@ -136,15 +137,14 @@ private slots:
         ConsoleWindow::click(dialog, QStringLiteral("cmdVerifySMTP"));
         QWidget* wait = ConsoleWindow::dialog(QStringLiteral("frmWaitAni"));
         QVERIFY(wait && !dialog->isEnabled()); // still running
-        if (outcome < 0)
+        if (icon < 0)
             ConsoleWindow::click(wait, QStringLiteral("cmdCancel"));
         QTRY_VERIFY(dialog->isEnabled() && !ConsoleWindow::dialog(QStringLiteral("frmWaitAni")));
         // Only silence waits its ten seconds (a timer may end up to 5 % early).
         QCOMPARE(clock.elapsed() >= 9 * TickMs, tag == QLatin1String("silent, times out"));
-        QCOMPARE(console_->boxes.shown.size(), outcome < 0 ? 0 : 1);
-        if (outcome >= 0)
-            QCOMPARE(console_->boxes.shown[0].icon,
-                     outcome ? MsgBox::Icon::Information : MsgBox::Icon::Critical);
+        QCOMPARE(console_->boxes.shown.size(), icon < 0 ? 0 : 1);
+        if (icon >= 0)
+            QCOMPARE(int(console_->boxes.shown[0].icon), icon);
         QCOMPARE(scripted.mismatches(), QStringList());
     }
 };

@@ -104,7 +104,6 @@ private slots:
         row("failed, lines in any order", "ActiveState=failed\r\n" + loaded, 0, 1);
         row("paused", loaded + "ActiveState=active\nFreezerState=frozen", 0, 7);
         row("broken unit file", "LoadState=bad-setting", 0, 8);
-        row("no such unit", "LoadState=not-found", 0, 0);
         row("systemctl fails", loaded + "ActiveState=active", 1, 0);
         row("systemctl hangs", loaded + "ActiveState=active", -1, 0);
     }
