@@ -33,7 +33,6 @@ struct ConsoleWindow {
             qFatal("the data file cannot be read");
         window = std::make_unique<frmManagement>(*document, services, boxes);
         window->show();
-        window->activateWindow();
         if (!QTest::qWaitForWindowActive(window.get()))
             qFatal("the window does not come to the front");
         return *window;

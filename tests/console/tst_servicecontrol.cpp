@@ -40,8 +40,7 @@ private slots:
         const Icon info = Icon::Information, critical = Icon::Critical, warning = Icon::Exclamation;
         row("start", "C1", stopped, 0, start, info, "Service was started");
         row("start, no answer", "C1", stopped, 1, start, critical, "Service did not respond");
-        row("start, starting", "C1", "ActiveState=activating", 0, "", info,
-            "Service is already started");
+        row("start, starting", "C1", "ActiveState=activating", 0, "", info, "Service is already");
         row("start, no unit", "C1", "", 0, "", warning, "Service could not be found");
         row("stop", "C2", running, 0, stop, info, "Service was stopped");
         row("stop, stopped", "C2", stopped, 0, "", info, "Service is already stopped");
@@ -54,9 +53,8 @@ private slots:
         row("uninstall", "C4", stopped, 0, "-uninstall", info,
             "hollisvc -uninstall ended with status 0");
         row("uninstall, running", "C4", running, 0, "", info, "Please stop the service");
-        row("retrieve mail", "D2", running, 0, "-query", info, "Mail has been queried");
-        row("retrieve mail, no program", "D2", running, -1, "", critical,
-            "Service was not located");
+        row("query", "D2", running, 0, "-query", info, "Mail has been queried");
+        row("query, no program", "D2", running, -1, "", critical, "Service was not located");
     }
     void operations() {
         QFETCH(QString, item);
