@@ -2,32 +2,24 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 
 using Icon = MsgBox::Icon;
 
 class TestServiceControl : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> programDir_;
     std::unique_ptr<ConsoleWindow> console_;
 
-    // What the console had done: the service program's runs, and systemctl's controls.
+    // What the console had done: systemctl's controls, and the service program's runs.
     [[nodiscard]] QStringList done() const {
-        QFile file(programDir_->filePath(QStringLiteral("launches")));
-        QStringList made = file.open(QIODevice::ReadOnly)
-                               ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
-                               : QStringList();
-        for (const QString& call : console_->systemctl.calls())
-            if (call.startsWith(u"start") || call.startsWith(u"stop"))
-                made.append(call);
-        return made;
+        return console_->systemctl.calls().filter(QRegularExpression("^(start|stop|-)"));
     }
 
 private slots:
     void init() {
-        programDir_ = std::make_unique<QTemporaryDir>();
-        qputenv("HOLLIMERE_PROGRAM_DIR", programDir_->path().toLocal8Bit());
         console_ = std::make_unique<ConsoleWindow>();
+        qputenv("HOLLIMERE_PROGRAM_DIR", QFile::encodeName(console_->dir.path()));
     }
     void cleanup() { console_.reset(); }
 
@@ -39,44 +31,30 @@ private slots:
         QTest::addColumn<QString>("run");     // empty: nothing
         QTest::addColumn<int>("icon");        // of the last message
         QTest::addColumn<QString>("message"); // its start
-        const QByteArray stopped = "ActiveState=inactive";
-        const QByteArray running = "ActiveState=active";
-        const QByteArray none;
-        const QString start = QStringLiteral("start -- Pop3_QVL.service");
-        const QString stop = QStringLiteral("stop -- Pop3_QVL.service");
-        const int info = int(Icon::Information);
-        const int critical = int(Icon::Critical);
-        const int warning = int(Icon::Exclamation);
-        QTest::newRow("start") << "C1" << stopped << 0 << start << info << "Service was started";
-        QTest::newRow("start a failed unit") << "C1" << QByteArray("ActiveState=failed") << 0
-                                             << start << info << "Service was started";
-        QTest::newRow("start, no answer")
-            << "C1" << stopped << 1 << start << critical << "Service did not respond";
-        QTest::newRow("start, starting") << "C1" << QByteArray("ActiveState=activating") << 0 << ""
-                                         << info << "Service is already started";
-        QTest::newRow("start, no unit")
-            << "C1" << none << 0 << "" << warning << "Service could not be found";
-        QTest::newRow("stop") << "C2" << running << 0 << stop << info << "Service was stopped";
-        QTest::newRow("stop, paused") << "C2" << running + "\nFreezerState=frozen" << 0 << stop
-                                      << info << "Service was stopped";
-        QTest::newRow("stop, stopped")
-            << "C2" << stopped << 0 << "" << info << "Service is already stopped";
-        QTest::newRow("install") << "C3" << none << 0 << "-install" << info
-                                 << "hollisvc -install ended with status 0.\n\nran -install";
-        QTest::newRow("install fails") << "C3" << none << 3 << "-install" << critical
-                                       << "hollisvc -install ended with status 3";
-        QTest::newRow("install, no program")
-            << "C3" << none << -1 << "" << warning << "Service could not be located";
-        QTest::newRow("install, installed")
-            << "C3" << stopped << 0 << "" << info << "The service is already installed";
-        QTest::newRow("uninstall") << "C4" << stopped << 0 << "-uninstall" << info
-                                   << "hollisvc -uninstall ended with status 0";
-        QTest::newRow("uninstall, running")
-            << "C4" << running << 0 << "" << info << "Please stop the service";
-        QTest::newRow("retrieve mail")
-            << "D2" << running << 0 << "-query" << info << "Mail has been queried";
-        QTest::newRow("retrieve mail, no program")
-            << "D2" << running << -1 << "" << critical << "Service was not located";
+        auto row = [](const char* name, const char* item, const QByteArray& unit, int exitStatus,
+                      const char* run, Icon icon, const char* message) {
+            QTest::newRow(name) << item << unit << exitStatus << run << int(icon) << message;
+        };
+        const QByteArray stopped = "ActiveState=inactive", running = "ActiveState=active";
+        const char *start = "start -- Pop3_QVL.service", *stop = "stop -- Pop3_QVL.service";
+        const Icon info = Icon::Information, critical = Icon::Critical, warning = Icon::Exclamation;
+        row("start", "C1", stopped, 0, start, info, "Service was started");
+        row("start, no answer", "C1", stopped, 1, start, critical, "Service did not respond");
+        row("start, starting", "C1", "ActiveState=activating", 0, "", info, "Service is already");
+        row("start, no unit", "C1", "", 0, "", warning, "Service could not be found");
+        row("stop", "C2", running, 0, stop, info, "Service was stopped");
+        row("stop, stopped", "C2", stopped, 0, "", info, "Service is already stopped");
+        row("install", "C3", "", 0, "-install", info,
+            "hollisvc -install ended with status 0.\n\nran -install");
+        row("install fails", "C3", "", 3, "-install", critical,
+            "hollisvc -install ended with status 3");
+        row("install, no program", "C3", "", -1, "", warning, "Service could not be located");
+        row("install, installed", "C3", stopped, 0, "", info, "The service is already installed");
+        row("uninstall", "C4", stopped, 0, "-uninstall", info,
+            "hollisvc -uninstall ended with status 0");
+        row("uninstall, running", "C4", running, 0, "", info, "Please stop the service");
+        row("query", "D2", running, 0, "-query", info, "Mail has been queried");
+        row("query, no program", "D2", running, -1, "", critical, "Service was not located");
     }
     void operations() {
         QFETCH(QString, item);
@@ -92,13 +70,15 @@ private slots:
         }
         console_->systemctl.answer(QStringLiteral("list-unit-files"), units);
         console_->systemctl.fail(item == u"C1" ? "start" : "stop", exitStatus);
-        if (exitStatus >= 0) { // the stand-in for hollisvc, which notes its arguments
-            QFile program(programDir_->filePath(QStringLiteral("hollisvc")));
+        if (exitStatus >= 0) { // the stand-in for hollisvc, which notes its arguments as a call
+            QFile program(console_->dir.filePath(QStringLiteral("hollisvc")));
             QVERIFY(program.open(QIODevice::WriteOnly));
             program.write(
-                "#!/bin/sh\necho \"$*\" >> \"$(dirname \"$0\")/launches\"\necho ran \"$*\"\n"
-                "exit " +
-                QByteArray::number(exitStatus) + "\n");
+                QStringLiteral(
+                    "#!/bin/sh\necho \"$*\" >> \"$(dirname \"$HOLLIMERE_SYSTEMCTL\")/calls\"\n"
+                    "echo ran \"$*\"\nexit %1\n")
+                    .arg(exitStatus)
+                    .toUtf8());
             QVERIFY(program.setPermissions(program.permissions() | QFile::ExeOwner));
         }
         console_->open();
@@ -115,28 +95,26 @@ private slots:
         QTest::addColumn<QByteArray>("shown");
         QTest::addColumn<int>("exitStatus"); // -1: hangs
         QTest::addColumn<int>("status");
+        auto row = [](const char* name, const QByteArray& shown, int exitStatus, int status) {
+            QTest::newRow(name) << shown << exitStatus << status;
+        };
         const QByteArray loaded = "LoadState=loaded\n";
-        QTest::newRow("failed, lines in any order") << "ActiveState=failed\r\n" + loaded << 0 << 1;
-        QTest::newRow("paused") << loaded + "ActiveState=active\nFreezerState=frozen" << 0 << 7;
-        QTest::newRow("broken unit file") << QByteArray("LoadState=bad-setting") << 0 << 8;
-        QTest::newRow("no such unit") << QByteArray("LoadState=not-found") << 0 << 0;
-        QTest::newRow("systemctl fails") << loaded + "ActiveState=active" << 1 << 0;
-        QTest::newRow("systemctl hangs") << loaded + "ActiveState=active" << -1 << 0;
+        row("failed, lines in any order", "ActiveState=failed\r\n" + loaded, 0, 1);
+        row("paused", loaded + "ActiveState=active\nFreezerState=frozen", 0, 7);
+        row("broken unit file", "LoadState=bad-setting", 0, 8);
+        row("systemctl fails", loaded + "ActiveState=active", 1, 0);
+        row("systemctl hangs", loaded + "ActiveState=active", -1, 0);
     }
     void status() {
         QFETCH(QByteArray, shown);
         QFETCH(int, exitStatus);
         QFETCH(int, status);
-        FakeSystemctl& systemctl = console_->systemctl;
-        systemctl.answer(QStringLiteral("show"), shown);
-        if (exitStatus < 0)
-            systemctl.hang(QStringLiteral("show"));
-        else
-            systemctl.fail(QStringLiteral("show"), exitStatus);
-        SystemdServiceDirectory directory(1000);
+        FakeSystemctl systemctl;
+        systemctl.answer("show", shown);
+        exitStatus < 0 ? systemctl.hang("show") : systemctl.fail("show", exitStatus);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(directory.serviceStatus(QStringLiteral("Pop3_QVL")), status);
+        QCOMPARE(SystemdServiceDirectory(1000).serviceStatus(QStringLiteral("Pop3_QVL")), status);
         QVERIFY(clock.elapsed() < 5000);
     }
 };

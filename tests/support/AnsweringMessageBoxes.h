@@ -14,9 +14,8 @@ public:
 
     MsgBox::Button show(const MsgBox::Request& request) override {
         shown.append(request);
-        if (answers_.isEmpty())
-            return request.defaultButton;
-        return answers_.takeFirst().value_or(MsgBox::Dismissed(request));
+        return answers_.isEmpty() ? request.defaultButton
+                                  : answers_.takeFirst().value_or(MsgBox::Dismissed(request));
     }
 
     QList<MsgBox::Request> shown;

@@ -9,21 +9,18 @@
 class FakeSystemctl {
 public:
     FakeSystemctl();
-    ~FakeSystemctl();
-    FakeSystemctl(const FakeSystemctl&) = delete;
-    FakeSystemctl& operator=(const FakeSystemctl&) = delete;
+    ~FakeSystemctl() { qunsetenv("HOLLIMERE_SYSTEMCTL"); }
 
     // Calls whose first argument is `verb` exit with `status` and print `stderrText`, print
     // `output`, or never end.
     void fail(const QString& verb, int status, const QString& stderrText = QString());
-    void answer(const QString& verb, const QByteArray& output);
-    void hang(const QString& verb);
+    void answer(const QString& verb, const QByteArray& output) { write("out." + verb, output); }
+    void hang(const QString& verb) { write("hang." + verb, {}); }
 
     // One entry per call: its arguments joined by blanks.
     [[nodiscard]] QStringList calls() const;
 
 private:
+    void write(const QString& name, const QByteArray& bytes) const;
     QTemporaryDir dir_;
-    QByteArray previous_;
-    bool hadPrevious_ = false;
 };

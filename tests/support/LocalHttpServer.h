@@ -5,29 +5,48 @@
 
 #include <QHash>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
 
 class LocalHttpServer : public QObject {
-    Q_OBJECT
-
 public:
-    LocalHttpServer();
+    LocalHttpServer() {
+        server_.listen(QHostAddress::LocalHost);
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
 
-    void serve(const QString& path, const QByteArray& body, int status = 200);
-    void stall(const QString& path); // accept, read, never answer
+    void serve(const QString& path, const QByteArray& body, int status = 200) {
+        answers_[path] = {status, body};
+    }
+    void stall(const QString& path) { serve(path, {}, 0); } // accept, read, never answer
 
-    [[nodiscard]] QUrl url(const QString& path = QString()) const;
+    [[nodiscard]] QUrl url(const QString& path = QString()) const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
+    }
     [[nodiscard]] QStringList requestedPaths() const { return requested_; }
 
 private:
-    void answer(QTcpSocket* socket);
+    void answer(QTcpSocket* socket) {
+        if (!socket->canReadLine())
+            return;
+        const QString path = QString::fromLatin1(socket->readLine().split(' ').value(1));
+        requested_.append(path);
+        disconnect(socket, &QTcpSocket::readyRead, this, nullptr); // one request per connection
+        socket->readAll();
+        const auto [status, body] = answers_.value(path, {404, "not found"});
+        if (status == 0)
+            return;
+        socket->write("HTTP/1.0 " + QByteArray::number(status) + " X\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
 
-    struct Answer {
-        int status = 200;
-        QByteArray body;
-        bool stall = false;
-    };
     QTcpServer server_;
-    QHash<QString, Answer> answers_;
+    QHash<QString, std::pair<int, QByteArray>> answers_;
     QStringList requested_;
 };
