@@ -68,7 +68,12 @@ class TestRealPeers : public QObject {
 
 private slots:
     void initTestCase() {
-        REQUIRE_REAL_PEERS();
+        // Skipped where the peers cannot run; CI must not pass without them.
+        if (const QString missing = DovecotServer::Unavailable(); !missing.isEmpty()) {
+            if (qEnvironmentVariable("CI") == u"true")
+                QFAIL(qPrintable(missing + " (scripts/test.sh installs the peers)"));
+            QSKIP(qPrintable(missing));
+        }
         QVERIFY(dir.isValid());
         OpenToOthers(dir.path());
     }

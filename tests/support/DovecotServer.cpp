@@ -60,11 +60,11 @@ QString StartedOn(QProcess& process, quint16 port,
 
 } // namespace
 
-DovecotServer::DovecotServer(QString folder) : folder_(std::move(folder)) {
+PeerProcess::PeerProcess(QString folder) : folder_(std::move(folder)) {
     process_.setProcessChannelMode(QProcess::MergedChannels);
 }
 
-DovecotServer::~DovecotServer() {
+PeerProcess::~PeerProcess() {
     Stop(process_);
 }
 
@@ -159,14 +159,6 @@ QString DovecotServer::start(const QList<User>& users, const std::optional<Tls>&
 
 QByteArray DovecotServer::log() const {
     return Read(folder_ + QStringLiteral("/dovecot.log"));
-}
-
-SmtpSinkServer::SmtpSinkServer(QString folder) : folder_(std::move(folder)) {
-    process_.setProcessChannelMode(QProcess::MergedChannels);
-}
-
-SmtpSinkServer::~SmtpSinkServer() {
-    Stop(process_);
 }
 
 QString SmtpSinkServer::start(double mailDelaySeconds) {

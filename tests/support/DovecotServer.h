@@ -12,10 +12,25 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QTest>
 #include <optional>
 
-class DovecotServer {
+// A server run as a process of its own, in a folder of the caller's, on a loopback port;
+// stopped with its owner.
+class PeerProcess {
+public:
+    explicit PeerProcess(QString folder);
+    ~PeerProcess();
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+    [[nodiscard]] quint16 port() const { return port_; }
+
+protected:
+    QString folder_;
+    quint16 port_ = 0;
+    QProcess process_;
+};
+
+class DovecotServer : public PeerProcess {
 public:
     struct User {
         QString name;
@@ -23,12 +38,8 @@ public:
         QList<QByteArray> messages;
     };
 
-    // folder: an empty folder of the caller's, readable by others (Dovecot reads it as
-    // an unprivileged user).
-    explicit DovecotServer(QString folder);
-    ~DovecotServer();
-    DovecotServer(const DovecotServer&) = delete;
-    DovecotServer& operator=(const DovecotServer&) = delete;
+    // folder: an empty folder, readable by others (Dovecot reads it as an unprivileged user).
+    using PeerProcess::PeerProcess;
 
     // Why the peers cannot run here (a package missing, not root), or empty.
     [[nodiscard]] static QString Unavailable();
@@ -44,7 +55,6 @@ public:
     // a connection from its own address as secured), TLS required before any login,
     // POP3 with STLS on port() and POP3S on tlsPort().
     [[nodiscard]] QString start(const QList<User>& users, const std::optional<Tls>& tls = {});
-    [[nodiscard]] quint16 port() const { return port_; }
     [[nodiscard]] quint16 tlsPort() const { return tlsPort_; }
     // Dovecot's own log so far.
     [[nodiscard]] QByteArray log() const;
@@ -56,35 +66,23 @@ public:
 private:
     void makeMaildir(const QString& user) const;
 
-    QString folder_;
-    quint16 port_ = 0;
     quint16 tlsPort_ = 0;
-    QProcess process_;
     int deposited_ = 0;
 };
 
-class SmtpSinkServer {
+class SmtpSinkServer : public PeerProcess {
 public:
     // Keeps every message in folder as N.eml and its envelope as N.env (the sender, then
     // one recipient a line).
-    explicit SmtpSinkServer(QString folder);
-    ~SmtpSinkServer();
-    SmtpSinkServer(const SmtpSinkServer&) = delete;
-    SmtpSinkServer& operator=(const SmtpSinkServer&) = delete;
+    using PeerProcess::PeerProcess;
 
     // An error text, or empty. mailDelaySeconds: every "mail from:" is answered only
     // after that long, a slow server.
     [[nodiscard]] QString start(double mailDelaySeconds = 0);
-    [[nodiscard]] quint16 port() const { return port_; }
     // The n-th message accepted (from 1), empty when there is none.
     [[nodiscard]] QByteArray message(int n) const;
     [[nodiscard]] QByteArray envelope(int n) const;
     [[nodiscard]] int count() const;
-
-private:
-    QString folder_;
-    quint16 port_ = 0;
-    QProcess process_;
 };
 
 // Runs the program hollisvc with -query in env; the events it wrote to eventLog, or why
@@ -94,14 +92,3 @@ private:
 
 // Makes folder readable by others, as Dovecot reads its files as an unprivileged user.
 void OpenToOthers(const QString& folder);
-
-// In a test's initTestCase: skips the test where the real peers cannot run, and fails it
-// in CI, which must not pass without them.
-#define REQUIRE_REAL_PEERS()                                                                       \
-    do {                                                                                           \
-        const QString missing = DovecotServer::Unavailable();                                      \
-        if (!missing.isEmpty() && qEnvironmentVariable("CI") == u"true")                           \
-            QFAIL(qPrintable(missing + " (scripts/test.sh installs the peers)"));                  \
-        if (!missing.isEmpty())                                                                    \
-            QSKIP(qPrintable(missing));                                                            \
-    } while (false)
