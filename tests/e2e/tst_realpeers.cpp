@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // The built hollisvc against Debian's Dovecot (POP3) and an aiosmtpd server, each its own
 // process with a private configuration on loopback ports.
 class TestRealPeers : public QObject {
@@ -25,23 +27,22 @@ class TestRealPeers : public QObject {
     // A folder of its own for a test, readable by Dovecot, with hollisvc's state folder.
     QString folder(const QString& name) const {
         const QString folder = dir.filePath(name);
-        QDir().mkpath(folder + QStringLiteral("/state"));
+        QDir().mkpath(folder + u"/state"_s);
         OpenToOthers(folder);
         return folder;
     }
 
     // Saves site in folder; the environment in which hollisvc uses it.
     static QProcessEnvironment use(const Configuration& site, const QString& folder) {
-        QProcessEnvironment env =
-            HollisvcEnvironment(folder, folder + QStringLiteral("/events.log"), 100);
-        env.insert(QStringLiteral("HOLLIMERE_STATE_DIR"), folder + QStringLiteral("/state"));
-        env.remove(QStringLiteral("HOLLIMERE_CA_FILE"));
+        QProcessEnvironment env = HollisvcEnvironment(folder, folder + u"/events.log"_s, 100);
+        env.insert(u"HOLLIMERE_STATE_DIR"_s, folder + u"/state"_s);
+        env.remove(u"HOLLIMERE_CA_FILE"_s);
         return FileMod::SaveData(site, FileMod::DataFilePath(folder)) ? env : QProcessEnvironment();
     }
 
     // One cycle's events.
     static QByteArray query(const QProcessEnvironment& env) {
-        const QString log = env.value(QStringLiteral("HOLLIMERE_EVENTLOG"));
+        const QString log = env.value(u"HOLLIMERE_EVENTLOG"_s);
         QFile::remove(log);
         return RunQuery(QStringLiteral(HOLLISVC_PATH), log, env);
     }
@@ -56,9 +57,9 @@ class TestRealPeers : public QObject {
 
     // The IDs on the lists of delivered kept mail in the state folder of env.
     static int listedIDs(const QProcessEnvironment& env) {
-        const QDir state(env.value(QStringLiteral("HOLLIMERE_STATE_DIR")));
+        const QDir state(env.value(u"HOLLIMERE_STATE_DIR"_s));
         int ids = 0;
-        for (const QString& name : state.entryList({QStringLiteral("delivered-*.ids")})) {
+        for (const QString& name : state.entryList({u"delivered-*.ids"_s})) {
             QFile file(state.filePath(name));
             if (file.open(QIODevice::ReadOnly))
                 ids += int(file.readAll().count('\n')) - 1; // below the header line
@@ -95,19 +96,18 @@ private slots:
                                     "Subject: Hello\r\n"
                                     "\r\n"
                                     "Hi both.\r\n";
-        const QString d = folder(QStringLiteral("relay"));
+        const QString d = folder(u"relay"_s);
         DovecotServer dovecot(d);
-        const QString failed =
-            dovecot.start({{QStringLiteral("sales"), QStringLiteral("pw1"), {toSales}},
-                           {QStringLiteral("catchall"), QStringLiteral("pw2"), {toDomain}},
-                           {QStringLiteral("archive"), QStringLiteral("pw3"), {Letter(1)}}});
+        const QString failed = dovecot.start({{u"sales"_s, u"pw1"_s, {toSales}},
+                                              {u"catchall"_s, u"pw2"_s, {toDomain}},
+                                              {u"archive"_s, u"pw3"_s, {Letter(1)}}});
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
-        SmtpSinkServer sink(d + QStringLiteral("/delivered"));
+        SmtpSinkServer sink(d + u"/delivered"_s);
         const QString sinkFailed = sink.start();
         QVERIFY2(sinkFailed.isEmpty(), qPrintable(sinkFailed));
         // The archive chooses plain text knowingly; the other two find no STLS.
         Configuration site = LoopbackSite(dovecot.port(), sink.port(), 10);
-        site.Accounts[2].MailServer = QStringLiteral("pop3://127.0.0.1:%1").arg(dovecot.port());
+        site.Accounts[2].MailServer = u"pop3://127.0.0.1:%1"_s.arg(dovecot.port());
         const QProcessEnvironment env = use(site, d);
 
         const QByteArray events = query(env);
@@ -126,15 +126,15 @@ private slots:
                             QByteArray("bob@else.example\njo@ISP.example\nkim@isp.example\n")}));
         QCOMPARE(delivered(3),
                  (std::pair{Letter(1), QByteArray("news@else.example\narch@example.org\n")}));
-        QCOMPARE(dovecot.waiting(QStringLiteral("sales")), QStringList());
-        QCOMPARE(dovecot.waiting(QStringLiteral("catchall")), QStringList());
+        QCOMPARE(dovecot.waiting(u"sales"_s), QStringList());
+        QCOMPARE(dovecot.waiting(u"catchall"_s), QStringList());
 
         QVERIFY(query(env).count("\t1000\t") == 3);
-        dovecot.deposit(QStringLiteral("archive"), Letter(2));
+        dovecot.deposit(u"archive"_s, Letter(2));
         QVERIFY(query(env).count("\t1000\t") == 3);
         QCOMPARE(sink.count(), 4);
         QCOMPARE(sink.message(4), Letter(2));
-        QCOMPARE(dovecot.waiting(QStringLiteral("archive")).size(), 2);
+        QCOMPARE(dovecot.waiting(u"archive"_s).size(), 2);
         QCOMPARE(listedIDs(env), 2);
     }
 
@@ -157,10 +157,9 @@ private slots:
         for (int n = 1; n <= letters; ++n)
             messages.append(Letter(n));
         DovecotServer dovecot(d);
-        const QString failed =
-            dovecot.start({{QStringLiteral("sales"), QStringLiteral("pw1"), messages}});
+        const QString failed = dovecot.start({{u"sales"_s, u"pw1"_s, messages}});
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
-        SmtpSinkServer sink(d + QStringLiteral("/delivered"));
+        SmtpSinkServer sink(d + u"/delivered"_s);
         const QString sinkFailed = sink.start(mailDelay);
         QVERIFY2(sinkFailed.isEmpty(), qPrintable(sinkFailed));
         Configuration site = LoopbackSite(dovecot.port(), sink.port(), 100);
@@ -169,8 +168,7 @@ private slots:
 
         QProcess svc;
         svc.setProcessEnvironment(env);
-        svc.start(QStringLiteral(HOLLISVC_PATH),
-                  {killed ? QStringLiteral("-query") : QStringLiteral("-debug")});
+        svc.start(QStringLiteral(HOLLISVC_PATH), {killed ? u"-query"_s : u"-debug"_s});
         if (killed) {
             QTRY_VERIFY_WITH_TIMEOUT(listedIDs(env) >= 1, 30000);
             svc.kill();
@@ -181,8 +179,7 @@ private slots:
         QVERIFY(svc.waitForFinished(5000));
         const int before = sink.count();
         QVERIFY2(before < letters, "the interruption came too late to test anything");
-        QCOMPARE(dovecot.waiting(QStringLiteral("sales")).size(),
-                 killed ? letters : letters - before);
+        QCOMPARE(dovecot.waiting(u"sales"_s).size(), killed ? letters : letters - before);
         if (killed)
             QCOMPARE(listedIDs(env), before);
 
@@ -192,7 +189,7 @@ private slots:
         for (const QByteArray& m : messages)
             once[m] = 1;
         QCOMPARE(received(sink), once);
-        QCOMPARE(dovecot.waiting(QStringLiteral("sales")), QStringList());
+        QCOMPARE(dovecot.waiting(u"sales"_s), QStringList());
     }
 
     // Mail goes out only over a verified TLS session, from the first byte (pop3s://) or
@@ -216,28 +213,26 @@ private slots:
         QFETCH(bool, trusted);
         QFETCH(QString, failure);
         const QString d = folder(QString::fromLatin1(QTest::currentDataTag()));
-        TestCertificates certs(d + QStringLiteral("/certificates"));
-        QVERIFY2(
-            certs.issue(QStringLiteral("right"), {QStringLiteral("IP:127.0.0.2")}) &&
-                certs.issue(QStringLiteral("other"), {QStringLiteral("DNS:pop.other.example")}),
-            qPrintable(certs.error()));
+        TestCertificates certs(d + u"/certificates"_s);
+        QVERIFY2(certs.issue(u"right"_s, {u"IP:127.0.0.2"_s}) &&
+                     certs.issue(u"other"_s, {u"DNS:pop.other.example"_s}),
+                 qPrintable(certs.error()));
         DovecotServer dovecot(d);
         const QString failed = dovecot.start(
-            {{QStringLiteral("sales"), QStringLiteral("pw1"), {Letter(1)}}},
+            {{u"sales"_s, u"pw1"_s, {Letter(1)}}},
             DovecotServer::Tls{certs.certificate(certificate), certs.key(certificate)});
         QVERIFY2(failed.isEmpty(), qPrintable(failed));
-        SmtpSinkServer sink(d + QStringLiteral("/delivered"));
+        SmtpSinkServer sink(d + u"/delivered"_s);
         const QString sinkFailed = sink.start();
         QVERIFY2(sinkFailed.isEmpty(), qPrintable(sinkFailed));
         Configuration site = LoopbackSite(dovecot.port(), sink.port(), 10);
         site.Accounts[1] = site.Accounts[2] = AccountRecord();
-        const QString server = implicit
-                                   ? QStringLiteral("pop3s://127.0.0.2:%1").arg(dovecot.tlsPort())
-                                   : QStringLiteral("127.0.0.2:%1").arg(dovecot.port());
+        const QString server = implicit ? u"pop3s://127.0.0.2:%1"_s.arg(dovecot.tlsPort())
+                                        : u"127.0.0.2:%1"_s.arg(dovecot.port());
         site.Accounts[0].MailServer = server;
         QProcessEnvironment env = use(site, d);
         if (trusted)
-            env.insert(QStringLiteral("HOLLIMERE_CA_FILE"), certs.authority());
+            env.insert(u"HOLLIMERE_CA_FILE"_s, certs.authority());
 
         const QByteArray events = query(env);
         QVERIFY2(!events.contains("\t8021\t"), events.constData());
@@ -255,9 +250,9 @@ private slots:
                                  server.toUtf8() + " (TLS 1."),
                  events.constData());
         QCOMPARE(sink.message(1), Letter(1));
-        QCOMPARE(dovecot.waiting(QStringLiteral("sales")), QStringList());
+        QCOMPARE(dovecot.waiting(u"sales"_s), QStringList());
         QVERIFY2(QString::fromUtf8(dovecot.log())
-                     .contains(QRegularExpression(QStringLiteral("Login: user=<sales>.*, TLS,"))),
+                     .contains(QRegularExpression(u"Login: user=<sales>.*, TLS,"_s)),
                  dovecot.log().constData());
     }
 };

@@ -9,10 +9,12 @@
 
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Long enough for the slowest benchmark; the owner stops them sooner.
-const QString Lifetime = QStringLiteral("1800");
+const QString Lifetime = u"1800"_s;
 
 QByteArray Read(const QString& path) {
     QFile f(path);
@@ -69,28 +71,25 @@ PeerProcess::~PeerProcess() {
 }
 
 QString DovecotServer::Unavailable() {
-    if (!QFile::exists(QStringLiteral("/usr/sbin/dovecot")))
-        return QStringLiteral("dovecot-pop3d is not installed");
-    if (QProcess::execute(QStringLiteral("/usr/bin/python3"),
-                          {QStringLiteral("-c"), QStringLiteral("import aiosmtpd")}) != 0)
-        return QStringLiteral("python3-aiosmtpd is not installed");
+    if (!QFile::exists(u"/usr/sbin/dovecot"_s))
+        return u"dovecot-pop3d is not installed"_s;
+    if (QProcess::execute(u"/usr/bin/python3"_s, {u"-c"_s, u"import aiosmtpd"_s}) != 0)
+        return u"python3-aiosmtpd is not installed"_s;
     if (::geteuid() != 0)
-        return QStringLiteral("Dovecot's private instance needs root here");
+        return u"Dovecot's private instance needs root here"_s;
     return {};
 }
 
 void DovecotServer::makeMaildir(const QString& user) const {
-    const QString base = folder_ + QStringLiteral("/mail/%1/Maildir").arg(user);
+    const QString base = folder_ + u"/mail/%1/Maildir"_s.arg(user);
     for (const char* sub : {"new", "cur", "tmp"})
         QDir().mkpath(base + u'/' + QLatin1String(sub));
     // Dovecot reads and writes the mail as nobody, empty mailboxes too.
-    QProcess::execute(QStringLiteral("chown"),
-                      {QStringLiteral("-R"), QStringLiteral("nobody"), folder_ + "/mail"});
+    QProcess::execute(u"chown"_s, {u"-R"_s, u"nobody"_s, folder_ + "/mail"});
 }
 
 void DovecotServer::deposit(const QString& user, const QByteArray& message) {
-    const QString file =
-        folder_ + QStringLiteral("/mail/%1/Maildir/new/%2.test").arg(user).arg(++deposited_);
+    const QString file = folder_ + u"/mail/%1/Maildir/new/%2.test"_s.arg(user).arg(++deposited_);
     QDir().mkpath(QFileInfo(file).path());
     Write(file, message);
     makeMaildir(user);
@@ -99,7 +98,7 @@ void DovecotServer::deposit(const QString& user, const QByteArray& message) {
 QStringList DovecotServer::waiting(const QString& user) const {
     QStringList out;
     for (const char* sub : {"new", "cur"})
-        out += QDir(folder_ + QStringLiteral("/mail/%1/Maildir/%2").arg(user, QLatin1String(sub)))
+        out += QDir(folder_ + u"/mail/%1/Maildir/%2"_s.arg(user, QLatin1String(sub)))
                    .entryList(QDir::Files);
     return out;
 }
@@ -113,12 +112,10 @@ QString DovecotServer::start(const QList<User>& users, const std::optional<Tls>&
         makeMaildir(user.name);
     }
     port_ = FreePort();
-    const QString address = tls ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.1");
+    const QString address = tls ? u"127.0.0.2"_s : u"127.0.0.1"_s;
     QString listeners =
-        QStringLiteral("  inet_listener pop3 {\n    address = %1\n    port = %2\n  }\n")
-            .arg(address)
-            .arg(port_);
-    QString security = QStringLiteral("ssl = no\ndisable_plaintext_auth = no\n");
+        u"  inet_listener pop3 {\n    address = %1\n    port = %2\n  }\n"_s.arg(address).arg(port_);
+    QString security = u"ssl = no\ndisable_plaintext_auth = no\n"_s;
     if (tls) {
         tlsPort_ = FreePort();
         listeners += QStringLiteral("  inet_listener pop3s {\n    address = %1\n    port = %2\n"
@@ -129,9 +126,8 @@ QString DovecotServer::start(const QList<User>& users, const std::optional<Tls>&
                                   "ssl_min_protocol = TLSv1.2\ndisable_plaintext_auth = yes\n")
                        .arg(tls->certificate, tls->key);
     }
-    const QString conf = folder_ + QStringLiteral("/dovecot.conf");
-    if (!Write(folder_ + QStringLiteral("/users"), passwords) ||
-        !QDir().mkpath(folder_ + QStringLiteral("/state")) ||
+    const QString conf = folder_ + u"/dovecot.conf"_s;
+    if (!Write(folder_ + u"/users"_s, passwords) || !QDir().mkpath(folder_ + u"/state"_s) ||
         !Write(conf, QStringLiteral(
                          "base_dir = %1/run\n"
                          "state_dir = %1/state\n"
@@ -151,43 +147,41 @@ QString DovecotServer::start(const QList<User>& users, const std::optional<Tls>&
                          "mail_location = maildir:%1/mail/%u/Maildir\n")
                          .arg(folder_, address, security, listeners)
                          .toUtf8()))
-        return QStringLiteral("cannot write Dovecot's files in ") + folder_;
-    process_.start(QStringLiteral("timeout"), {Lifetime, QStringLiteral("/usr/sbin/dovecot"),
-                                               QStringLiteral("-F"), QStringLiteral("-c"), conf});
+        return u"cannot write Dovecot's files in "_s + folder_;
+    process_.start(u"timeout"_s, {Lifetime, u"/usr/sbin/dovecot"_s, u"-F"_s, u"-c"_s, conf});
     return StartedOn(process_, port_, QHostAddress(address));
 }
 
 QByteArray DovecotServer::log() const {
-    return Read(folder_ + QStringLiteral("/dovecot.log"));
+    return Read(folder_ + u"/dovecot.log"_s);
 }
 
 QString SmtpSinkServer::start(double mailDelaySeconds) {
     port_ = FreePort();
     QDir().mkpath(folder_);
-    process_.start(QStringLiteral("timeout"),
-                   {Lifetime, QStringLiteral("/usr/bin/python3"),
-                    QStringLiteral(HOLLIMERE_SMTP_SINK), QString::number(port_), folder_, Lifetime,
-                    QString::number(mailDelaySeconds)});
+    process_.start(u"timeout"_s,
+                   {Lifetime, u"/usr/bin/python3"_s, QStringLiteral(HOLLIMERE_SMTP_SINK),
+                    QString::number(port_), folder_, Lifetime, QString::number(mailDelaySeconds)});
     return StartedOn(process_, port_);
 }
 
 QByteArray SmtpSinkServer::message(int n) const {
-    return Read(folder_ + QStringLiteral("/%1.eml").arg(n));
+    return Read(folder_ + u"/%1.eml"_s.arg(n));
 }
 
 QByteArray SmtpSinkServer::envelope(int n) const {
-    return Read(folder_ + QStringLiteral("/%1.env").arg(n));
+    return Read(folder_ + u"/%1.env"_s.arg(n));
 }
 
 int SmtpSinkServer::count() const {
-    return int(QDir(folder_).entryList({QStringLiteral("*.eml")}, QDir::Files).size());
+    return int(QDir(folder_).entryList({u"*.eml"_s}, QDir::Files).size());
 }
 
 QByteArray RunQuery(const QString& hollisvc, const QString& eventLog,
                     const QProcessEnvironment& env) {
     QProcess svc;
     svc.setProcessEnvironment(env);
-    svc.start(hollisvc, {QStringLiteral("-query")});
+    svc.start(hollisvc, {u"-query"_s});
     if (!svc.waitForFinished(60000) || svc.exitCode() != 0)
         return "hollisvc -query did not end well: " + svc.readAll();
     return Read(eventLog);
