@@ -98,9 +98,8 @@ private slots:
         // Every session's account names a server port of its own, and so a list of its own.
         qputenv("HOLLIMERE_STATE_DIR", dir.path().toUtf8());
         certs.emplace(dir.filePath(QStringLiteral("certificates")));
-        QVERIFY2(certs->issue(QStringLiteral("loopback"), {QStringLiteral("IP:127.0.0.1")}) &&
-                     certs->issue(QStringLiteral("elsewhere"),
-                                  {QStringLiteral("DNS:pop.other.example")}),
+        QVERIFY2(certs->issue("loopback", {"IP:127.0.0.1"}) &&
+                     certs->issue("elsewhere", {"DNS:pop.other.example"}),
                  qPrintable(certs->error()));
     }
 

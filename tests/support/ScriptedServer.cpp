@@ -10,9 +10,8 @@ static QByteArray WithoutLineEnd(const QByteArray& line) { // it ends with '\n'
 ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
     connect(&server_, &QTcpServer::newConnection, this, [this] {
         while (auto* socket = static_cast<QSslSocket*>(server_.nextPendingConnection())) {
-            Connection& c = connections_.emplace_back();
-            c.scenario = std::min(connections_.size(), scenarios_.size()) - 1;
-            c.socket = socket;
+            Connection& c = connections_.emplace_back(
+                std::min(connections_.size(), scenarios_.size() - 1), socket);
             // A piece sent right after another must not wait for the client's delayed ACK.
             socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             connect(socket, &QTcpSocket::readyRead, this, [this, &c] {
@@ -42,10 +41,8 @@ ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
 
 void ScriptedServer::Listener::incomingConnection(qintptr descriptor) {
     auto* socket = new QSslSocket(this);
-    if (socket->setSocketDescriptor(descriptor))
-        addPendingConnection(socket);
-    else
-        delete socket;
+    socket->setSocketDescriptor(descriptor); // fails only for a descriptor that is no socket
+    addPendingConnection(socket);
 }
 
 void ScriptedServer::play(Connection& c) {
