@@ -65,7 +65,6 @@ struct Session : SmtpBench {
     }
     void dele(int n) { pop.expect("dele " + Number(n)).reply("+OK"); }
     void quit() { pop.expect("quit").reply("+OK bye"); }
-    // One SMTP connection.
     void relay(const Exchange& exchange = Relay) {
         Play(smtp, "220 ready", exchange);
         smtp.nextConnection();
@@ -186,8 +185,7 @@ private slots:
             [](Session& s) { s.account.ExchangeUser = "anna\r\nrcpt to: eve"; });
         row("postmaster", false, {}, {9000},
             [](Session& s) { s.slot.Settings.postmasterMailbox = "A\nrcpt to: e"; });
-        // A stop in RETR 2, at "mail from" or at "quit" (the 250 taken): what the SMTP server
-        // accepted is deleted before "quit", nothing else is.
+        // Stops in RETR 2, at "mail from", at "quit" (the 250 taken): only what was accepted goes.
         const char* stops[] = {"stop during RETR 2", "stop during SMTP", "stop after the 250"};
         for (int at = 0; at < 3; ++at) {
             const Lines relayed = Lines{Relayed(1)} + (at == 2 ? Lines{Relayed(2)} : Lines{});
@@ -209,12 +207,10 @@ private slots:
     }
     void session() { RunRow(); }
 
-    // Listed messages are never downloaded again (but deleted unless kept), deliveries are
-    // added, IDs gone from the server dropped.
+    // Listed IDs are not downloaded again (but deleted unless kept), new added, gone dropped.
     void deliveredIDs_data() {
         QTest::addColumn<Check>("check");
-        // listed {"damaged"}: a file that is no list; count -1: STAT refused; uidl empty:
-        // "uid-n" for each n.
+        // listed {"damaged"}: no list; count -1: STAT refused; uidl empty: "uid-n" for each n.
         const auto row = [](const char* name, bool keep, Lines listed, int count, const char* uidl,
                             QList<int> fetched, Lines after, Ids events = {}) {
             QTest::newRow(name) << Check([=] {
@@ -266,12 +262,10 @@ private slots:
         row("STAT refused: list untouched", false, {"uid-1"}, -1, "", {}, {"uid-1"});
     }
     void deliveredIDs() { RunRow(); }
-    // No login before the certificate was verified; a failure says why. After STLS the
-    // capabilities are asked again.
+    // No login before the certificate was verified, a failure says why; after STLS, CAPA again.
     void tls_data() {
         QTest::addColumn<Check>("check");
-        // certificate empty: the server never starts TLS; afterStls: pieces 50 ms apart, a
-        // null one closes; failure empty: logged in.
+        // certificate empty: no TLS; afterStls: pieces 50 ms apart, null closes; failure empty: ok.
         const auto row = [this](const char* name, bool implicit, const QString& certificate,
                                 Lines afterStls, Ids events, const QString& failure) {
             QTest::newRow(name) << Check([=, this] {

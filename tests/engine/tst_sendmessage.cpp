@@ -46,9 +46,8 @@ private slots:
     }
     void strip() { RunRow(); }
 
-    // The sender: the first bracket after "From: " if a plain address, else the postmaster.
-    // A domain mailbox's recipients: local addresses in brackets, each once, up to the last
-    // known header; else the postmaster. Nothing that could break a command is taken.
+    // Sender: the first From bracket if a plain address; recipients: local addresses in brackets,
+    // each once, up to the last known header. Else the postmaster; nothing that breaks a command.
     void header_data() {
         QTest::addColumn<Check>("check");
         const auto row = [](const char* name, const QByteArray& header, const QByteArray& sender,

@@ -13,8 +13,7 @@ struct Bench : SmtpBench {
     bool wait(std::optional<SessionSlot::Ticket> ticket, const char* smtpCode = "250") {
         return pop ? slot.WaitPOPReply(ticket, "+OK") : slot.WaitSMTPReply(ticket, smtpCode);
     }
-    // Connects and takes the greeting, the first thing the server was scripted to send; the
-    // log starts afresh.
+    // Connects and takes the greeting (the server's first scripted step); the log starts afresh.
     bool connect() {
         server.reply(pop ? "+OK" : "220");
         const bool ok =
