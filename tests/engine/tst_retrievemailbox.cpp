@@ -27,7 +27,6 @@ QByteArray Download(int n) {
     return "+OK 80 octets\r\n" + Relayed(n);
 }
 
-// An SMTP dialogue that relays one message to anna.
 const Exchange Relay = Greeted() + Rcpt({"anna"}) + DataAccepted;
 
 // A POP3 server too, answering every "noop", and a plain account on it.

@@ -39,12 +39,6 @@ ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
         qFatal("ScriptedServer: cannot listen on 127.0.0.1: %s", qPrintable(server_.errorString()));
 }
 
-void ScriptedServer::Listener::incomingConnection(qintptr descriptor) {
-    auto* socket = new QSslSocket(this);
-    socket->setSocketDescriptor(descriptor); // fails only for a descriptor that is no socket
-    addPendingConnection(socket);
-}
-
 void ScriptedServer::play(Connection& c) {
     while (!c.halted && c.socket && c.step < scenarios_[c.scenario].size() &&
            scenarios_[c.scenario][c.step](c))
@@ -58,8 +52,7 @@ ScriptedServer& ScriptedServer::expect(const QByteArray& line) {
         const QByteArray got = WithoutLineEnd(c.pending.takeFirst());
         c.halted = got != line;
         if (c.halted)
-            mismatches_.append(
-                QString::fromLatin1("expected \"" + line + "\", got \"" + got + '"'));
+            mismatches_.append(QString("expected \"" + line + "\", got \"" + got + '"'));
         return true;
     });
 }

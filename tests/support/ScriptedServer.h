@@ -91,7 +91,11 @@ private:
     void play(Connection& c);
 
     class Listener : public QTcpServer { // every connection a QSslSocket, plain until startTls()
-        void incomingConnection(qintptr descriptor) override;
+        void incomingConnection(qintptr descriptor) override {
+            auto* socket = new QSslSocket(this);
+            socket->setSocketDescriptor(descriptor); // fails only for a bad descriptor
+            addPendingConnection(socket);
+        }
     };
 
     Listener server_;
