@@ -27,7 +27,6 @@ QByteArray Download(int n) {
     return "+OK 80 octets\r\n" + Relayed(n);
 }
 
-// An SMTP dialogue that relays one message to anna.
 const Exchange Relay = Greeted() + Rcpt({"anna"}) + DataAccepted;
 
 // A POP3 server too, answering every "noop", and a plain account on it.
@@ -35,12 +34,11 @@ struct Session : SmtpBench {
     ScriptedServer pop;
     AccountRecord account;
 
-    // capa: the answer to every CAPA, or none.
+    // capa: the answer to every CAPA.
     explicit Session(const QByteArray& capa = "-ERR") : SmtpBench("1", "30") {
         pop.answer("noop", "+OK");
         smtp.answer("noop", "250 ok");
-        if (!capa.isEmpty())
-            pop.answer("CAPA", capa);
+        pop.answer("CAPA", capa);
         // Plain by choice, so that no warning about the password joins the events.
         account.MailServer = QStringLiteral("pop3://127.0.0.1:%1").arg(pop.port());
         account.UserName = QStringLiteral("bob");
@@ -57,18 +55,26 @@ struct Session : SmtpBench {
         if (count > 0)
             pop.expect("UIDL").reply(uidl.isEmpty() ? ids + "\r\n." : uidl);
     }
-    // LIST and RETR of message n, with the download sent as given.
-    void retr(int n, const QByteArray& download = {}) {
+    // LIST and RETR of message n, with the download sent as given; then "dele n" if asked.
+    void retr(int n, const QByteArray& download = {}, bool deleted = false) {
         pop.expect("LIST " + Number(n)).reply("+OK").expect("RETR " + Number(n));
         pop.send(download.isNull() ? Download(n) : download);
+        if (deleted)
+            dele(n);
+    }
+    void dele(int n) { pop.expect("dele " + Number(n)).reply("+OK"); }
+    void quit() { pop.expect("quit").reply("+OK bye"); }
+    void relay(const Exchange& exchange = Relay) {
+        Play(smtp, "220 ready", exchange);
+        smtp.nextConnection();
     }
     // A domain mailbox with one message, the download as given, deleted once relayed.
-    void domain(const QByteArray& download) {
+    void domain(const QByteArray& download, const Exchange& exchange) {
         account.GlobalMailHost = true;
         account.RemoteDomain = QStringLiteral("example.com");
         login("+OK 1 120");
-        retr(1, download);
-        pop.expect("dele 1").reply("+OK").expect("quit").reply("+OK bye");
+        retr(1, download, true);
+        relay(exchange);
     }
     QString mismatches() const { return (pop.mismatches() + smtp.mismatches()).join('\n'); }
 };
@@ -90,20 +96,21 @@ private slots:
         // Every session's account names a server port of its own, and so a list of its own.
         qputenv("HOLLIMERE_STATE_DIR", dir.path().toUtf8());
         certs.emplace(dir.filePath(QStringLiteral("certificates")));
-        QVERIFY2(certs->issue(QStringLiteral("loopback"), {QStringLiteral("IP:127.0.0.1")}) &&
-                     certs->issue(QStringLiteral("elsewhere"),
-                                  {QStringLiteral("DNS:pop.other.example")}),
+        QVERIFY2(certs->issue("loopback", {"IP:127.0.0.1"}) &&
+                     certs->issue("elsewhere", {"DNS:pop.other.example"}),
                  qPrintable(certs->error()));
     }
 
     // What is relayed and deleted (only what the SMTP server accepted) as a session goes.
     void session_data() {
         QTest::addColumn<Check>("check");
-        const auto row = [](const char* name, const Script& script, bool ok, Lines relayed,
-                            Ids events = {}) {
+        // Every POP3 script ends with "quit".
+        const auto row = [](const char* name, bool ok, Lines relayed, Ids events,
+                            const Script& script) {
             QTest::newRow(name) << Check([=] {
                 Session s;
                 script(s);
+                s.quit();
                 QCOMPARE(RetrieveMailbox(s.slot, s.account), ok);
                 QCOMPARE(s.smtp.messages(), relayed);
                 QCOMPARE(s.log.ids(), events);
@@ -114,124 +121,95 @@ private slots:
                 QCOMPARE(s.slot.POP.Socket.state(), SessionSocket::State::Closed);
             });
         };
-        row("refused download and refused delivery stay",
+        row("refused download and refused delivery stay", true, {Relayed(2), Relayed(3)}, {},
             [](Session& s) {
                 s.login("+OK 3 240");
                 s.retr(1, "-ERR no such message\r\n");
                 s.retr(2);
-                s.retr(3);
-                s.pop.expect("dele 3").reply("+OK").expect("quit").reply("+OK bye");
-                Play(s.smtp, "220 ready",
-                     Greeted() + Rcpt({"anna"}) +
-                         Exchange{{"data", "354 go on"}, {MessageMark, "554 rejected"}} + Quit);
-                Play(s.smtp.nextConnection(), "220 ready", Relay);
-            },
-            true, {Relayed(2), Relayed(3)});
+                s.retr(3, {}, true);
+                s.relay(Greeted() + Rcpt({"anna"}) +
+                        Exchange{{"data", "354 go on"}, {MessageMark, "554 rejected"}} + Quit);
+                s.relay();
+            });
         // The next message's commands went out with "dele 1": the rest stays unread.
-        row("dele refused under pipelining ends the session",
+        row("dele refused under pipelining ends the session", false, {Relayed(1)}, {7200},
             [](Session& s) {
                 s.pop.answer("CAPA", "+OK\r\nPIPELINING\r\n.");
                 s.login("+OK 3 240");
                 s.retr(1);
                 s.pop.expect("dele 1").expect("LIST 2").expect("RETR 2").reply("-ERR disk full");
-                s.pop.reply("+OK 2 80").send(Download(2)).expect("quit").reply("+OK bye");
-                Play(s.smtp, "220 ready", Relay);
-            },
-            false, {Relayed(1)}, {7200});
-        row("SMTP server out of reach: no second download",
-            [](Session& s) {
-                QTcpServer closed;
-                closed.listen(QHostAddress::LocalHost, 0);
-                s.slot.Settings.smtpPort = closed.serverPort();
-                s.login("+OK 3 240");
-                s.retr(1);
-                s.pop.expect("quit").reply("+OK bye");
-            },
-            false, {}, {8002});
-        row("wrong password",
-            [](Session& s) {
-                Play(s.pop, "+OK ready", {{"USER bob", "+OK"}, {"PASS secret", "-ERR invalid"}});
-                s.pop.expect("quit").reply("+OK bye");
-            },
-            false, {}, {7200});
-        row("download cut short, closed",
-            [](Session& s) {
-                s.login("+OK 2 160");
-                s.retr(1);
-                s.pop.expect("dele 1").reply("+OK");
-                s.retr(2, Download(2).left(40));
-                s.pop.close();
-                Play(s.smtp, "220 ready", Relay);
-            },
-            false, {Relayed(1)}, {8003, 8001});
+                s.pop.reply("+OK 2 80").send(Download(2));
+                s.relay();
+            });
+        row("SMTP server out of reach: no second download", false, {}, {8002}, [](Session& s) {
+            QTcpServer closed;
+            closed.listen(QHostAddress::LocalHost, 0);
+            s.slot.Settings.smtpPort = closed.serverPort();
+            s.login("+OK 3 240");
+            s.retr(1);
+        });
+        row("wrong password", false, {}, {7200}, [](Session& s) {
+            Play(s.pop, "+OK ready", {{"USER bob", "+OK"}, {"PASS secret", "-ERR invalid"}});
+        });
+        row("download cut short, closed", false, {Relayed(1)}, {8003, 8001}, [](Session& s) {
+            s.login("+OK 2 160");
+            s.retr(1, {}, true);
+            s.retr(2, Download(2).left(40));
+            s.pop.close();
+            s.relay();
+        });
         // A Message-ID at the remote domain is refused, the recipient still gets it.
         const QByteArray header =
             "Message-ID: <1234@example.com>\r\nFrom: <x@y.org>\r\n"
             "To: <ann@example.com>\r\nCc: <bob\r\nSubject: hi\r\n\r\nHi\r\n.\r\n";
-        row("domain mailbox, refused Message-ID",
-            [header](Session& s) {
-                s.domain("+OK\r\n" + header);
-                Play(s.smtp, "220 ready",
-                     Greeted() + Rcpt({"1234@example.com"}, "550 no such user") +
-                         Rcpt({"ann@example.com"}) + DataAccepted);
-            },
-            true, {header}, {8100, 8004});
+        row("domain mailbox, refused Message-ID", true, {header}, {8100, 8004}, [=](Session& s) {
+            s.domain("+OK\r\n" + header, Greeted() +
+                                             Rcpt({"1234@example.com"}, "550 no such user") +
+                                             Rcpt({"ann@example.com"}) + DataAccepted);
+        });
         QByteArray mass = "From: <x@y.org>\r\nTo: ";
         for (int i = 0; i <= MaxRecipients; ++i)
             mass += "<u" + Number(i) + "@example.com>, ";
         mass += "\r\nSubject: all\r\n\r\nHi\r\n.\r\n";
-        row("domain mailbox, too many recipients: the postmaster",
-            [mass](Session& s) {
-                s.domain("+OK\r\n" + mass);
-                Play(s.smtp, "220 ready", Greeted() + Rcpt({"Administrator"}) + DataAccepted);
-            },
-            true, {mass}, {8006});
+        row("domain mailbox, too many recipients: the postmaster", true, {mass}, {8006},
+            [=](Session& s) {
+                s.domain("+OK\r\n" + mass, Greeted() + Rcpt({"Administrator"}) + DataAccepted);
+            });
         // A value that would inject a command of its own: nothing is sent.
-        row("user name", [](Session& s) { s.account.UserName = "bob\r\nDELE 1"; }, false, {},
-            {9000});
-        row("password", [](Session& s) { s.account.Password = QString::fromLatin1("se\0t", 4); },
-            false, {}, {9000});
-        row("Exchange user", [](Session& s) { s.account.ExchangeUser = "anna\r\nrcpt to: eve"; },
-            false, {}, {9000});
-        row("postmaster", [](Session& s) { s.slot.Settings.postmasterMailbox = "A\nrcpt to: e"; },
-            false, {}, {9000});
-        // A stop: what the SMTP server accepted is deleted before "quit", nothing else is.
+        row("user name", false, {}, {9000},
+            [](Session& s) { s.account.UserName = "bob\r\nDELE 1"; });
+        row("password", false, {}, {9000},
+            [](Session& s) { s.account.Password = QString::fromLatin1("se\0t", 4); });
+        row("Exchange user", false, {}, {9000},
+            [](Session& s) { s.account.ExchangeUser = "anna\r\nrcpt to: eve"; });
+        row("postmaster", false, {}, {9000},
+            [](Session& s) { s.slot.Settings.postmasterMailbox = "A\nrcpt to: e"; });
+        // Stops in RETR 2, at "mail from", at "quit" (the 250 taken): only what was accepted goes.
         const char* stops[] = {"stop during RETR 2", "stop during SMTP", "stop after the 250"};
         for (int at = 0; at < 3; ++at) {
-            row(stops[at],
-                [at](Session& s) {
-                    const auto stop = [&s] {
-                        s.slot.RequestStop();
-                    };
-                    s.login("+OK 3 240");
-                    s.retr(1);
-                    s.pop.expect("dele 1").reply("+OK");
-                    Play(s.smtp, "220 ready", Relay);
-                    s.smtp.nextConnection();
-                    s.retr(2, at == 0 ? Download(2).left(30) : QByteArray());
-                    if (at == 0)
-                        s.pop.call(stop).send(Download(2).mid(30));
-                    if (at == 1) {
-                        Play(s.smtp, "220 ready", {{"HELO 127.0.0.1", "250 hello"}});
-                        s.smtp.expect("mail from: x@y.org").call(stop).reply("250 ok");
-                    } else if (at == 2) { // the client has taken the 250 once it says "quit"
-                        Play(s.smtp, "220 ready", Relay.mid(0, 5));
-                        s.smtp.expect("quit").call(stop).reply("221 bye");
-                        s.pop.expect("dele 2").reply("+OK");
-                    }
-                    s.pop.expect("quit").reply("+OK bye");
-                },
-                false, Lines{Relayed(1)} + (at == 2 ? Lines{Relayed(2)} : Lines{}), {1003});
+            const Lines relayed = Lines{Relayed(1)} + (at == 2 ? Lines{Relayed(2)} : Lines{});
+            row(stops[at], false, relayed, {1003}, [at](Session& s) {
+                s.login("+OK 3 240");
+                s.retr(1, {}, true);
+                s.relay();
+                s.retr(2, at == 0 ? Download(2).left(30) : QByteArray(), at == 2);
+                if (at == 0)
+                    s.pop.call([&s] { s.slot.RequestStop(); }).send(Download(2).mid(30));
+                if (at > 0) {
+                    const qsizetype k = at == 1 ? 1 : 5;
+                    Play(s.smtp, "220 ready", Relay.mid(0, k));
+                    s.smtp.expect(Relay[k].first).call([&s] { s.slot.RequestStop(); });
+                    s.smtp.reply(Relay[k].second);
+                }
+            });
         }
     }
     void session() { RunRow(); }
 
-    // Listed messages are never downloaded again (but deleted unless kept), deliveries are
-    // added, IDs gone from the server dropped.
+    // Listed IDs are not downloaded again (but deleted unless kept), new added, gone dropped.
     void deliveredIDs_data() {
         QTest::addColumn<Check>("check");
-        // listed {"damaged"}: a file that is no list; count -1: STAT refused; uidl empty:
-        // "uid-n" for each n.
+        // listed {"damaged"}: no list; count -1: STAT refused; uidl empty: "uid-n" for each n.
         const auto row = [](const char* name, bool keep, Lines listed, int count, const char* uidl,
                             QList<int> fetched, Lines after, Ids events = {}) {
             QTest::newRow(name) << Check([=] {
@@ -250,18 +228,14 @@ private slots:
                                        : list(listed)) > 0);
                 file.close();
                 s.login(count < 0 ? "-ERR no" : "+OK " + Number(count) + " 999", uidl);
-                for (int n = 1; !keep && n <= count; ++n) {
+                for (int n = 1; !keep && n <= count; ++n)
                     if (!fetched.contains(n))
-                        s.pop.expect("dele " + Number(n)).reply("+OK");
-                }
+                        s.dele(n);
                 for (const int n : fetched) {
-                    s.retr(n);
-                    if (!keep)
-                        s.pop.expect("dele " + Number(n)).reply("+OK");
-                    Play(s.smtp, "220 ready", Relay);
-                    s.smtp.nextConnection();
+                    s.retr(n, {}, !keep);
+                    s.relay();
                 }
-                s.pop.expect("quit").reply("+OK bye");
+                s.quit();
 
                 QVERIFY(RetrieveMailbox(s.slot, s.account));
                 QCOMPARE(s.smtp.messages().size(), fetched.size());
@@ -287,20 +261,17 @@ private slots:
         row("STAT refused: list untouched", false, {"uid-1"}, -1, "", {}, {"uid-1"});
     }
     void deliveredIDs() { RunRow(); }
-    // No login before the certificate was verified; a failure says why. After STLS the
-    // capabilities are asked again.
+    // No login before the certificate was verified, a failure says why; after STLS, CAPA again.
     void tls_data() {
         QTest::addColumn<Check>("check");
-        // certificate empty: the server never starts TLS; afterStls: pieces 50 ms apart, a
-        // null one closes; failure empty: logged in.
+        // certificate empty: no TLS; afterStls: pieces 50 ms apart, null closes; failure empty: ok.
         const auto row = [this](const char* name, bool implicit, const QString& certificate,
                                 Lines afterStls, Ids events, const QString& failure) {
             QTest::newRow(name) << Check([=, this] {
                 Session s("+OK\r\nSTLS\r\nPIPELINING\r\n.");
                 s.pop.answer("quit", "+OK bye");
-                s.account.MailServer =
-                    QString::fromLatin1(implicit ? "pop3s://127.0.0.1:%1" : "127.0.0.1:%1")
-                        .arg(s.pop.port());
+                s.account.MailServer.replace(QStringLiteral("pop3://"),
+                                             QString::fromLatin1(implicit ? "pop3s://" : ""));
                 const QString name = certificate == "elsewhere" ? certificate : "loopback";
                 certificate != "untrusted"
                     ? qputenv("HOLLIMERE_CA_FILE", certs->authority().toUtf8())
@@ -351,7 +322,7 @@ private slots:
         Session s("+OK\r\nUIDL\r\n.");
         s.account.MailServer = QStringLiteral("127.0.0.1:%1").arg(s.pop.port());
         s.login("+OK 0 0"); // for both connections
-        s.pop.expect("quit").reply("+OK bye");
+        s.quit();
 
         QVERIFY(RetrieveMailbox(s.slot, s.account) && RetrieveMailbox(s.slot, s.account));
         QCOMPARE(s.pop.lines().count("PASS secret"), 2);

@@ -10,9 +10,8 @@ static QByteArray WithoutLineEnd(const QByteArray& line) { // it ends with '\n'
 ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
     connect(&server_, &QTcpServer::newConnection, this, [this] {
         while (auto* socket = static_cast<QSslSocket*>(server_.nextPendingConnection())) {
-            Connection& c = connections_.emplace_back();
-            c.scenario = std::min(connections_.size(), scenarios_.size()) - 1;
-            c.socket = socket;
+            Connection& c = connections_.emplace_back(
+                std::min(connections_.size(), scenarios_.size() - 1), socket);
             // A piece sent right after another must not wait for the client's delayed ACK.
             socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             connect(socket, &QTcpSocket::readyRead, this, [this, &c] {
@@ -40,14 +39,6 @@ ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent) {
         qFatal("ScriptedServer: cannot listen on 127.0.0.1: %s", qPrintable(server_.errorString()));
 }
 
-void ScriptedServer::Listener::incomingConnection(qintptr descriptor) {
-    auto* socket = new QSslSocket(this);
-    if (socket->setSocketDescriptor(descriptor))
-        addPendingConnection(socket);
-    else
-        delete socket;
-}
-
 void ScriptedServer::play(Connection& c) {
     while (!c.halted && c.socket && c.step < scenarios_[c.scenario].size() &&
            scenarios_[c.scenario][c.step](c))
@@ -61,8 +52,7 @@ ScriptedServer& ScriptedServer::expect(const QByteArray& line) {
         const QByteArray got = WithoutLineEnd(c.pending.takeFirst());
         c.halted = got != line;
         if (c.halted)
-            mismatches_.append(
-                QString::fromLatin1("expected \"" + line + "\", got \"" + got + '"'));
+            mismatches_.append(QString("expected \"" + line + "\", got \"" + got + '"'));
         return true;
     });
 }

@@ -57,8 +57,7 @@ public:
         return *this;
     }
 
-    // Every line the clients sent, without line ends, in order of arrival, and the same lines
-    // grouped by the read that brought them.
+    // Every client line without its end, in order; batches(): grouped by the read bringing them.
     [[nodiscard]] QList<QByteArray> lines() const { return lines_; }
     [[nodiscard]] QList<QList<QByteArray>> batches() const { return batches_; }
     // The texts taken by expectMessage(), exactly as sent, final "." line included.
@@ -92,7 +91,11 @@ private:
     void play(Connection& c);
 
     class Listener : public QTcpServer { // every connection a QSslSocket, plain until startTls()
-        void incomingConnection(qintptr descriptor) override;
+        void incomingConnection(qintptr descriptor) override {
+            auto* socket = new QSslSocket(this);
+            socket->setSocketDescriptor(descriptor); // fails only for a bad descriptor
+            addPendingConnection(socket);
+        }
     };
 
     Listener server_;
