@@ -5,6 +5,7 @@
 #include "MemoryEventLog.h"
 #include "RecordLayout.h"
 #include "StalledListener.h"
+#include "TableRow.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
+using Ids = QList<qint32>;
 
 namespace {
 
@@ -86,24 +88,15 @@ private slots:
     }
 
     void cycleServesEveryAccount_data() {
-        QTest::addColumn<QString>("multitask");
-        QTest::addColumn<bool>("queryMode");
-        QTest::addColumn<QString>("logMode");
-        QTest::addColumn<bool>("succeed");
-        QTest::addColumn<QList<qint32>>("events"); // 1001 after a sequential cycle, first else
-        using Ids = QList<qint32>;
-        QTest::newRow("medium") << "0" << false << "2" << true << Ids{1001};
-        QTest::newRow("failing: never a success")
-            << "0" << false << "3" << false << Ids{8000, 8000, 8000, 1001};
-        QTest::newRow("multitask") << "True" << false << "3" << true << Ids{1001, 1000, 1000, 1000};
-        QTest::newRow("query mode is sequential") << "1" << true << "2" << true << Ids{1001};
+        const auto row = CheckRows(this, &TestMailCycle::cycle);
+        // Events: 1001 after a sequential cycle, first else.
+        row("medium", "0", false, "2", true, Ids{1001});
+        row("failing: never a success", "0", false, "3", false, Ids{8000, 8000, 8000, 1001});
+        row("multitask", "True", false, "3", true, Ids{1001, 1000, 1000, 1000});
+        row("query mode is sequential", "1", true, "2", true, Ids{1001});
     }
-    void cycleServesEveryAccount() {
-        QFETCH(QString, multitask);
-        QFETCH(bool, queryMode);
-        QFETCH(QString, logMode);
-        QFETCH(bool, succeed);
-        QFETCH(QList<qint32>, events);
+    void cycleServesEveryAccount() { RunCheck(); }
+    void cycle(QString multitask, bool queryMode, QString logMode, bool succeed, Ids events) {
         config.Settings.MultitaskMode = multitask;
         config.Settings.LogMode = logMode;
         save();
@@ -123,20 +116,14 @@ private slots:
     }
 
     void schedule_data() {
-        QTest::addColumn<int>("interval");
-        QTest::addColumn<int>("secondsLater");
-        QTest::addColumn<int>("newInterval");
-        QTest::addColumn<bool>("due");
-        QTest::newRow("due") << 10 << 600 << 10 << true;
-        QTest::newRow("interval shortened below the wait") << 60 << 600 << 10 << true;
-        QTest::newRow("negative runs on every tick") << -5 << 0 << -5 << true;
-        QTest::newRow("1000 minutes, not due") << 1000 << 59000 << 1000 << false;
+        const auto row = CheckRows(this, &TestMailCycle::scheduled);
+        row("due", 10, 600, 10, true);
+        row("interval shortened below the wait", 60, 600, 10, true);
+        row("negative runs on every tick", -5, 0, -5, true);
+        row("1000 minutes, not due", 1000, 59000, 1000, false);
     }
-    void schedule() {
-        QFETCH(int, interval);
-        QFETCH(int, secondsLater);
-        QFETCH(int, newInterval);
-        QFETCH(bool, due);
+    void schedule() { RunCheck(); }
+    void scheduled(int interval, int secondsLater, int newInterval, bool due) {
         config.Settings.CheckInterval = qint16(interval);
         save();
         make();
@@ -148,18 +135,14 @@ private slots:
         MemoryEventLog log;
         tick();
         QCOMPARE(served.size(), due ? 6 : 3);
-        QCOMPARE(log.ids(), due ? QList<qint32>{1001} : QList<qint32>{});
+        QCOMPARE(log.ids(), due ? Ids{1001} : Ids{});
     }
 
     void preChecksStopTheCycle_data() {
-        QTest::addColumn<QString>("field"); // a setting changed; or no file, or damaged
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("event");
-        QTest::addColumn<int>("nextQuery");
-        QTest::addColumn<bool>("updateChecked");
-        const auto row = [](const char* field, const char* value, const char* event, int next,
-                            bool checked) {
-            QTest::addRow("%s \"%s\"", field, value) << field << value << event << next << checked;
+        // A setting changed, or no file, or a damaged one.
+        const auto check = CheckRows(this, &TestMailCycle::preChecked);
+        const auto row = [&](const char* field, const char* value, auto... rest) {
+            check(QByteArray(field) + " \"" + value + '"', field, value, rest...);
         };
         row("no file", "", "1 1200 Data File Not setup, Run QVL POP3 Management Console.", 300,
             false);
@@ -171,12 +154,9 @@ private slots:
             true);
         row("", "", "4 1002 Mail is not scheduled to be downloaded on Monday", 600, true);
     }
-    void preChecksStopTheCycle() {
-        QFETCH(QString, field);
-        QFETCH(QString, value);
-        QFETCH(QString, event);
-        QFETCH(int, nextQuery);
-        QFETCH(bool, updateChecked);
+    void preChecksStopTheCycle() { RunCheck(); }
+    void preChecked(QString field, QString value, QString event, int nextQuery,
+                    bool updateChecked) {
         LocalHttpServer http;
         http.serve(RevisionPath, "3.0");
         qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1());
@@ -214,7 +194,7 @@ private slots:
         tick();
         tick();
         QCOMPARE(http.requestedPaths(), (QStringList{RevisionPath, RevisionPath}));
-        QCOMPARE(log.ids(), (QList<qint32>{1001, 9900, 1001, 1001}));
+        QCOMPARE(log.ids(), (Ids{1001, 9900, 1001, 1001}));
         QCOMPARE(log.entries().at(1).text,
                  u"There is a new version (3.1) of this service available.  Goto "_s +
                      http.url().toString() + u"/software/QVL_POP3/download.htm"_s);
@@ -287,20 +267,20 @@ private slots:
 
     // Which switches a command line sets; what they do is the program's test.
     void switches_data() {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("set"); // i u d s q h v, in that order
-        for (const auto& [line, set] : std::initializer_list<std::pair<const char*, const char*>>{
-                 {"-version -help -query -setup -debug -uninstall -install", "iudsqhv"},
-                 {"-INSTALL -Setup", "is"},
-                 {"install -verbose", ""},
-                 {"now -query please", "dq"},
-                 {"-install-debug", "d"},
-                 {"-debugx --VERSION", "v"}})
-            QTest::addRow("\"%s\"", line) << QString::fromLatin1(line) << QString::fromLatin1(set);
+        const auto check = CheckRows(this, &TestMailCycle::switchesSet);
+        // The switches set: i u d s q h v, in that order.
+        const auto row = [&](const char* line, const char* set) {
+            check(line, line, set);
+        };
+        row("-version -help -query -setup -debug -uninstall -install", "iudsqhv");
+        row("-INSTALL -Setup", "is");
+        row("install -verbose", "");
+        row("now -query please", "dq");
+        row("-install-debug", "d");
+        row("-debugx --VERSION", "v");
     }
-    void switches() {
-        QFETCH(QString, line);
-        QFETCH(QString, set);
+    void switches() { RunCheck(); }
+    void switchesSet(QString line, QString set) {
         const Switches s = ParseSwitches(line.split(u' ', Qt::SkipEmptyParts));
         const bool flags[] = {s.install, s.uninstall, s.debug, s.setup, s.query, s.help, s.version};
         QString seen;
