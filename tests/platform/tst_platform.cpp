@@ -15,14 +15,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QByteArray localUrl(quint16 port) {
-    return "http://127.0.0.1:" + QByteArray::number(port) + "/";
-}
-
-} // namespace
-
 class TestPlatform : public QObject {
     Q_OBJECT
 
@@ -73,8 +65,7 @@ private slots:
         QTcpServer listener;
         const StalledListener stalled;
         QVERIFY(listener.listen(QHostAddress::LocalHost));
-        qputenv("HOLLIMERE_PROBE_URL",
-                localUrl(target == u"stalled" ? stalled.port() : listener.serverPort()));
+        ProbeAt(target == u"stalled" ? stalled.port() : listener.serverPort());
         if (target == u"closed")
             listener.close();
         QCOMPARE(WebRoutines::Await<bool>([](QObject* context, std::function<void(bool)> done) {
@@ -87,7 +78,7 @@ private slots:
         LocalHttpServer http;
         http.stall(u"/stalled"_s);
         const StalledListener stalled;
-        qputenv("HOLLIMERE_PROBE_URL", localUrl(stalled.port()));
+        ProbeAt(stalled.port());
         int answers = 0;
         auto context = std::make_unique<QObject>();
         WebRoutines::ProbeInternet(

@@ -21,9 +21,6 @@ using Ids = QList<qint32>;
 namespace {
 
 const QString RevisionPath = u"/us/software/qvlGateway/download/revision.dat"_s;
-QByteArray localUrl(quint16 port) {
-    return "http://127.0.0.1:" + QByteArray::number(port) + "/";
-}
 
 QStringList texts(const MemoryEventLog& log) {
     QStringList out;
@@ -48,7 +45,9 @@ class TestMailCycle : public QObject {
     QString dataFile() const { return FileMod::DataFilePath(dir.path()); }
     void save() { QVERIFY(FileMod::SaveData(config, dataFile())); }
 
+    // Saves the configuration and makes the service's cycle on it.
     void make(bool queryMode = false) {
+        save();
         CtrlFrm::Setup setup{dataFile(), dir.path(), 10, queryMode, {}, [this] {
                                  return today;
                              }};
@@ -99,7 +98,6 @@ private slots:
     void cycle(QString multitask, bool queryMode, QString logMode, bool succeed, Ids events) {
         config.Settings.MultitaskMode = multitask;
         config.Settings.LogMode = logMode;
-        save();
         sessionsSucceed = succeed;
         make(queryMode);
         QSignalSpy finished(ctrl.get(), &CtrlFrm::queryFinished);
@@ -125,7 +123,6 @@ private slots:
     void schedule() { RunCheck(); }
     void scheduled(int interval, int secondsLater, int newInterval, bool due) {
         config.Settings.CheckInterval = qint16(interval);
-        save();
         make();
         tick();
         QCOMPARE(ctrl->NextQueryTime(), qMax(0, interval * 60));
@@ -162,17 +159,17 @@ private slots:
         qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1());
         QTcpServer closed; // the Internet probe finds nothing listening
         QVERIFY(closed.listen(QHostAddress::LocalHost));
-        qputenv("HOLLIMERE_PROBE_URL", localUrl(closed.serverPort()));
+        ProbeAt(closed.serverPort());
         closed.close();
         config.Settings.NoMailDays[1] = true; // Monday: the last check
         for (const auto& f : FileMod::SettingFields)
             if (field == QLatin1String(f.name))
                 config.Settings.*std::get<QString ConfigSettings::*>(f.member) = value;
-        if (field != u"no file")
-            save();
+        make();
+        if (field == u"no file")
+            QVERIFY(QFile::remove(dataFile()));
         if (field == u"damaged")
             QVERIFY(QFile::resize(dataFile(), QFileInfo(dataFile()).size() - 1));
-        make();
         MemoryEventLog log;
         tick();
         QCOMPARE(log.entries().size(), 1);
@@ -186,7 +183,6 @@ private slots:
         LocalHttpServer http;
         qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1());
         config.Settings.CheckInterval = 0;
-        save();
         make();
         MemoryEventLog log;
         tick(); // not found: asked again at the next cycle
@@ -215,9 +211,8 @@ private slots:
         http.stall(RevisionPath);
         if (probe)
             config.Settings.NoInternetCheck = u"0"_s;
-        qputenv("HOLLIMERE_PROBE_URL", localUrl(silentHost.port()));
+        ProbeAt(silentHost.port());
         qputenv("HOLLIMERE_UPDATE_URL", probe ? "" : http.url().toString().toLatin1());
-        save();
         make();
         QSignalSpy stopped(ctrl.get(), &CtrlFrm::stopped);
         MemoryEventLog log;
@@ -233,7 +228,6 @@ private slots:
 
     void stopEndsAWaitingSession() {
         config.Settings.CheckInterval = 0; // due at every tick
-        save();
         sessionsWaitForStop = true;
         make();
         MemoryEventLog log;
@@ -252,7 +246,6 @@ private slots:
     }
 
     void pauseAndContinueSwitchTheCycleTimer() {
-        save();
         make();
         MemoryEventLog log;
         ctrl->Start();
