@@ -101,12 +101,6 @@ QString data(const char* name) {
     return QStringLiteral(HOLLIMERE_TEST_DATA "/") + name;
 }
 
-// Every setting set, three accounts.
-Configuration sampleConfig() {
-    Configuration c;
-    return LoadData(c, data("typical.ini"), KeyPolicy::RequireKey) ? c : Configuration();
-}
-
 } // namespace
 
 class TestConfig : public QObject {
@@ -114,8 +108,10 @@ class TestConfig : public QObject {
 
     QTemporaryDir dir;
     QString path() const { return DataFilePath(dir.path()); }
+    Configuration sample; // every setting set, three accounts
 
 private slots:
+    void initTestCase() { QVERIFY(LoadData(sample, data("typical.ini"), KeyPolicy::RequireKey)); }
     void init() { QFile::remove(path()); }
 
     void sharedTestData_data() {
@@ -164,10 +160,10 @@ private slots:
     void unusable(QByteArray bytes, bool keyless) {
         QVERIFY(bytes.isEmpty() || writeAll(path(), bytes));
         // The service's load fails and leaves the model and the file alone.
-        Configuration cfg = sampleConfig(), again;
+        Configuration cfg = sample, again;
         const FileResult result = LoadData(cfg, path(), KeyPolicy::RequireKey);
         QCOMPARE(result.failure, keyless ? FileResult::Failure::NoKey : FileResult::Failure::Error);
-        QVERIFY(!result.error.isEmpty() && cfg == sampleConfig());
+        QVERIFY(!result.error.isEmpty() && cfg == sample);
         QCOMPARE(QFile::exists(path()), !bytes.isEmpty());
         QCOMPARE(readAll(path()), bytes);
         // The console makes a key for a key-less file and stores it for good.
@@ -232,7 +228,7 @@ private slots:
     }
 
     void saveAndLoadRoundTrip() {
-        Configuration cfg = sampleConfig(), loaded;
+        Configuration cfg = sample, loaded;
         cfg.Accounts[0].AccountName = u"  first  "_s;
         cfg.Accounts[1].Password.clear(); // incomplete: not saved
         cfg.Accounts[StoredAccounts - 1] = cfg.Accounts[2];
@@ -269,10 +265,10 @@ private slots:
     void doesNotFit(QString value, QString typed, QString saved) {
         const QString found = TypedValueProblem(value);
         QVERIFY2(found.isEmpty() == typed.isEmpty() && found.contains(typed), qPrintable(found));
-        QVERIFY(SaveData(sampleConfig(), path()));
+        QVERIFY(SaveData(sample, path()));
         QVERIFY(QFile::setPermissions(path(), QFile::permissions(path()) | QFile::ReadOther));
         const QByteArray before = readAll(path());
-        Configuration cfg = sampleConfig(), loaded;
+        Configuration cfg = sample, loaded;
         cfg.Accounts[1].Password = value;
         const FileResult result = SaveData(cfg, path());
         QCOMPARE(bool(result), saved.isEmpty());

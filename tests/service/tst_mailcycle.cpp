@@ -40,6 +40,7 @@ class TestMailCycle : public QObject {
     bool sessionsSucceed = true;
     bool sessionsWaitForStop = false;
     QDate today;
+    std::optional<LocalHttpServer> http;
     std::unique_ptr<CtrlFrm> ctrl;
 
     QString dataFile() const { return FileMod::DataFilePath(dir.path()); }
@@ -74,7 +75,8 @@ private slots:
         sessionsWaitForStop = false;
         today = QDate(2026, 12, 7); // a Monday
         QFile::remove(dataFile());
-        qputenv("HOLLIMERE_UPDATE_URL", "");
+        http.emplace(); // serves nothing: no update is found
+        qputenv("HOLLIMERE_UPDATE_URL", http->url().toEncoded());
         // Three accounts, every setting set; medium logging, due every ten minutes.
         QVERIFY(FileMod::LoadData(config, HOLLIMERE_TEST_DATA "/typical.ini"_L1,
                                   FileMod::KeyPolicy::RequireKey));
@@ -154,9 +156,7 @@ private slots:
     void preChecksStopTheCycle() { RunCheck(); }
     void preChecked(QString field, QString value, QString event, int nextQuery,
                     bool updateChecked) {
-        LocalHttpServer http;
-        http.serve(RevisionPath, "3.0");
-        qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1());
+        http->serve(RevisionPath, "3.0");
         QTcpServer closed; // the Internet probe finds nothing listening
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         ProbeAt(closed.serverPort());
@@ -176,27 +176,25 @@ private slots:
         QVERIFY2(texts(log).at(0).startsWith(event), qPrintable(texts(log).at(0)));
         QVERIFY(served.isEmpty());
         QCOMPARE(ctrl->NextQueryTime(), nextQuery);
-        QCOMPARE(http.requestedPaths().size(), updateChecked ? 1 : 0);
+        QCOMPARE(http->requestedPaths().size(), updateChecked ? 1 : 0);
     }
 
     void updateCheckOncePerDay() {
-        LocalHttpServer http;
-        qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1());
         config.Settings.CheckInterval = 0;
         make();
         MemoryEventLog log;
         tick(); // not found: asked again at the next cycle
-        http.serve(RevisionPath, "3.1");
+        http->serve(RevisionPath, "3.1");
         tick();
         tick();
-        QCOMPARE(http.requestedPaths(), (QStringList{RevisionPath, RevisionPath}));
+        QCOMPARE(http->requestedPaths(), (QStringList{RevisionPath, RevisionPath}));
         QCOMPARE(log.ids(), (Ids{1001, 9900, 1001, 1001}));
         QCOMPARE(log.entries().at(1).text,
                  u"There is a new version (3.1) of this service available.  Goto "_s +
-                     http.url().toString() + u"/software/QVL_POP3/download.htm"_s);
+                     http->url().toString() + u"/software/QVL_POP3/download.htm"_s);
         today = today.addDays(1);
         tick();
-        QCOMPARE(http.requestedPaths().size(), 3);
+        QCOMPARE(http->requestedPaths().size(), 3);
     }
 
     void stopIsAnsweredWhileTheWebWaits_data() {
@@ -207,12 +205,10 @@ private slots:
     void stopIsAnsweredWhileTheWebWaits() {
         QFETCH(bool, probe);
         const StalledListener silentHost;
-        LocalHttpServer http;
-        http.stall(RevisionPath);
+        http->stall(RevisionPath);
         if (probe)
             config.Settings.NoInternetCheck = u"0"_s;
         ProbeAt(silentHost.port());
-        qputenv("HOLLIMERE_UPDATE_URL", probe ? "" : http.url().toString().toLatin1());
         make();
         QSignalSpy stopped(ctrl.get(), &CtrlFrm::stopped);
         MemoryEventLog log;
@@ -222,7 +218,7 @@ private slots:
         ctrl->MailCycle();
         QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 1000);
         QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
-        QCOMPARE(http.requestedPaths().size(), probe ? 0 : 1);
+        QCOMPARE(http->requestedPaths().size(), probe ? 0 : 1);
         QVERIFY(log.entries().isEmpty() && served.isEmpty());
     }
 
