@@ -1,4 +1,3 @@
-#include "Ansi.h"
 #include "FileMod.h"
 #include "RecordLayout.h"
 #include "SecurityMod.h"
@@ -13,7 +12,6 @@
 #include <QMap>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace FileMod;
 using namespace Qt::StringLiterals;
@@ -180,8 +178,7 @@ private slots:
     }
 
     void readRules_data() {
-        // Per field: pairs of what is stored and what loads, or Fails. The shared data holds
-        // more.
+        // Per field: pairs of what is stored and what loads (or Fails); the shared data has more.
         const auto row = CheckRows(this, &TestConfig::readRule);
         const auto rows = [&](int record, const char* field,
                               std::initializer_list<const char*> pairs) {

@@ -9,9 +9,7 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,5 @@
 #include "CommandLine.h"
 #include "CtrlFrm.h"
-#include "FileMod.h"
 #include "LocalHttpServer.h"
 #include "MemoryEventLog.h"
 #include "RecordLayout.h"
@@ -10,10 +9,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using Ids = QList<qint32>;
