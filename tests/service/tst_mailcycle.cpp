@@ -90,7 +90,7 @@ private slots:
         row("medium", "0", false, "2", true, Ids{1001});
         row("failing: never a success", "0", false, "3", false, Ids{8000, 8000, 8000, 1001});
         row("multitask", "True", false, "3", true, Ids{1001, 1000, 1000, 1000});
-        row("query mode is sequential", "1", true, "2", true, Ids{1001});
+        row("query mode is sequential", "1", true, "3", true, Ids{1000, 1000, 1000, 1001});
     }
     void cycleServesEveryAccount() { RunCheck(); }
     void cycle(QString multitask, bool queryMode, QString logMode, bool succeed, Ids events) {
