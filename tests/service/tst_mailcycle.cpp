@@ -38,6 +38,7 @@ class TestMailCycle : public QObject {
     QDate today;
     std::optional<LocalHttpServer> http;
     std::unique_ptr<CtrlFrm> ctrl;
+    MemoryEventLog log;
 
     QString dataFile() const { return FileMod::DataFilePath(dir.path()); }
     void save() { QVERIFY(FileMod::SaveData(config, dataFile())); }
@@ -67,6 +68,7 @@ class TestMailCycle : public QObject {
 private slots:
     void init() {
         served.clear();
+        log.clear();
         sessionsSucceed = true;
         sessionsWaitForStop = false;
         today = QDate(2026, 12, 7); // a Monday
@@ -99,7 +101,6 @@ private slots:
         sessionsSucceed = succeed;
         make(queryMode);
         QSignalSpy finished(ctrl.get(), &CtrlFrm::queryFinished);
-        MemoryEventLog log;
         tick();
         QTRY_COMPARE_WITH_TIMEOUT(log.ids(), events, 5000);
         for (const auto& e : log.entries())
@@ -127,7 +128,7 @@ private slots:
         config.Settings.CheckInterval = qint16(newInterval);
         save();
         ctrl->Clock().set(secondsLater);
-        MemoryEventLog log;
+        log.clear();
         tick();
         QCOMPARE(served.size(), due ? 6 : 3);
         QCOMPARE(log.ids(), due ? Ids{1001} : Ids{});
@@ -166,7 +167,6 @@ private slots:
             QVERIFY(QFile::remove(dataFile()));
         if (field == u"damaged")
             QVERIFY(QFile::resize(dataFile(), QFileInfo(dataFile()).size() - 1));
-        MemoryEventLog log;
         tick();
         QCOMPARE(log.entries().size(), 1);
         QVERIFY2(texts(log).at(0).startsWith(event), qPrintable(texts(log).at(0)));
@@ -178,7 +178,6 @@ private slots:
     void updateCheckOncePerDay() {
         config.Settings.CheckInterval = 0;
         make();
-        MemoryEventLog log;
         tick(); // not found: asked again at the next cycle
         http->serve(RevisionPath, "3.1");
         tick();
@@ -207,7 +206,6 @@ private slots:
         ProbeAt(silentHost.port());
         make();
         QSignalSpy stopped(ctrl.get(), &CtrlFrm::stopped);
-        MemoryEventLog log;
         QElapsedTimer elapsed;
         elapsed.start();
         QTimer::singleShot(200, ctrl.get(), &CtrlFrm::Stop);
@@ -222,7 +220,6 @@ private slots:
         config.Settings.CheckInterval = 0; // due at every tick
         sessionsWaitForStop = true;
         make();
-        MemoryEventLog log;
         ctrl->MailCycle();
         QTRY_COMPARE_WITH_TIMEOUT(served.size(), 1, 5000);
         config.Settings.SmtpServer.clear(); // a tick that got through would report it
@@ -239,7 +236,6 @@ private slots:
 
     void pauseAndContinueSwitchTheCycleTimer() {
         make();
-        MemoryEventLog log;
         ctrl->Start();
         ctrl->Pause();
         QVERIFY(!ctrl->CycleTimerOn());
