@@ -1,8 +1,8 @@
-#include "Ansi.h"
 #include "FileMod.h"
 #include "RecordLayout.h"
 #include "SecurityMod.h"
 #include "ServiceSettings.h"
+#include "TableRow.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,6 @@
 #include <QMap>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace FileMod;
 using namespace Qt::StringLiterals;
@@ -100,12 +99,6 @@ QString data(const char* name) {
     return QStringLiteral(HOLLIMERE_TEST_DATA "/") + name;
 }
 
-// Every setting set, three accounts.
-Configuration sampleConfig() {
-    Configuration c;
-    return LoadData(c, data("typical.ini"), KeyPolicy::RequireKey) ? c : Configuration();
-}
-
 } // namespace
 
 class TestConfig : public QObject {
@@ -113,8 +106,10 @@ class TestConfig : public QObject {
 
     QTemporaryDir dir;
     QString path() const { return DataFilePath(dir.path()); }
+    Configuration sample; // every setting set, three accounts
 
 private slots:
+    void initTestCase() { QVERIFY(LoadData(sample, data("typical.ini"), KeyPolicy::RequireKey)); }
     void init() { QFile::remove(path()); }
 
     void sharedTestData_data() {
@@ -144,31 +139,29 @@ private slots:
     }
 
     void unusableFile_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("keyless"); // else damaged
+        const auto row = CheckRows(this, &TestConfig::unusable); // key-less, else damaged
         const auto keyFile = [](const char* key, const char* fixedKey) {
             return recordFile({{KeyRecord, SecurityMod::Scramble(key, fixedKey)}});
         };
-        QTest::newRow("missing file") << QByteArray() << true;
-        QTest::newRow("key record missing") << readAll(data("no-key.ini")) << true;
-        QTest::newRow("key under another fixed key")
-            << keyFile(TestKey.toLatin1(), "*AnOceanOfQuietGlasz*") << true;
-        QTest::newRow("blank key") << keyFile("    ", SecurityMod::FixedKey) << true;
+        row("missing file", QByteArray(), true);
+        row("key record missing", readAll(data("no-key.ini")), true);
+        row("key under another fixed key", keyFile(TestKey.toLatin1(), "*AnOceanOfQuietGlasz*"),
+            true);
+        row("blank key", keyFile("    ", SecurityMod::FixedKey), true);
         const QByteArray good = keyedFile({{1, "Account"}, {1000, "smtp"}});
         QByteArray tooLong = good;
         tooLong[999 * 128] = char(127); // record 1000 claims 127 bytes
-        QTest::newRow("length above 126") << tooLong << false;
-        QTest::newRow("cut short") << good.left(good.size() - 1) << false;
+        row("length above 126", tooLong, false);
+        row("cut short", good.left(good.size() - 1), false);
     }
-    void unusableFile() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, keyless);
+    void unusableFile() { RunCheck(); }
+    void unusable(QByteArray bytes, bool keyless) {
         QVERIFY(bytes.isEmpty() || writeAll(path(), bytes));
         // The service's load fails and leaves the model and the file alone.
-        Configuration cfg = sampleConfig(), again;
+        Configuration cfg = sample, again;
         const FileResult result = LoadData(cfg, path(), KeyPolicy::RequireKey);
         QCOMPARE(result.failure, keyless ? FileResult::Failure::NoKey : FileResult::Failure::Error);
-        QVERIFY(!result.error.isEmpty() && cfg == sampleConfig());
+        QVERIFY(!result.error.isEmpty() && cfg == sample);
         QCOMPARE(QFile::exists(path()), !bytes.isEmpty());
         QCOMPARE(readAll(path()), bytes);
         // The console makes a key for a key-less file and stores it for good.
@@ -185,16 +178,13 @@ private slots:
     }
 
     void readRules_data() {
-        QTest::addColumn<int>("record");
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<QString>("expected"); // what loads, or Fails
-        // Per field: pairs of what is stored and what loads. The shared data holds more.
-        const auto rows = [](int record, const char* field,
-                             std::initializer_list<const char*> pairs) {
+        // Per field: pairs of what is stored and what loads (or Fails); the shared data has more.
+        const auto row = CheckRows(this, &TestConfig::readRule);
+        const auto rows = [&](int record, const char* field,
+                              std::initializer_list<const char*> pairs) {
             for (auto it = pairs.begin(); it != pairs.end(); it += 2)
-                QTest::addRow("%d \"%s\"", record, qPrintable(QString::fromLatin1(*it)))
-                    << record << field << QByteArray(it[0]) << it[1];
+                row(u"%1 \"%2\""_s.arg(record).arg(QString::fromLatin1(*it)).toUtf8(), record,
+                    field, QByteArray(it[0]), it[1]);
         };
         rows(100, "AccountName", {"  ", "Account"}); // a blank name in the last slot
         rows(402, "GlobalMailHost",
@@ -210,11 +200,8 @@ private slots:
         rows(3031, "MachineName", {"NODE", "NODE"});
         rows(3034, "MachineFlag1", {"1", "true"});
     }
-    void readRules() {
-        QFETCH(int, record);
-        QFETCH(QString, field);
-        QFETCH(QByteArray, stored);
-        QFETCH(QString, expected);
+    void readRules() { RunCheck(); }
+    void readRule(int record, QString field, QByteArray stored, QString expected) {
         // Record 998 under another key: it takes its default.
         QVERIFY(writeAll(path(), keyedFile({{1, "Account"}, {record, stored}},
                                            {{998, SecurityMod::Scramble("99", "OtherKey")}})));
@@ -238,7 +225,7 @@ private slots:
     }
 
     void saveAndLoadRoundTrip() {
-        Configuration cfg = sampleConfig(), loaded;
+        Configuration cfg = sample, loaded;
         cfg.Accounts[0].AccountName = u"  first  "_s;
         cfg.Accounts[1].Password.clear(); // incomplete: not saved
         cfg.Accounts[StoredAccounts - 1] = cfg.Accounts[2];
@@ -262,13 +249,8 @@ private slots:
     }
 
     void valueThatDoesNotFit_data() {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("typed"); // a word of the console's refusal; empty: accepted
-        QTest::addColumn<QString>("saved"); // a word of the save's refusal; empty: saved
-        const auto row = [](const char* tag, const QString& value, const char* typed,
-                            const char* saved) {
-            QTest::newRow(tag) << value << typed << saved;
-        };
+        // A word of the console's refusal, and of the save's; empty: accepted, saved.
+        const auto row = CheckRows(this, &TestConfig::doesNotFit);
         row("62 characters", QString(62, u'x'), "", "");
         row("63 characters", QString(63, u'x'), "62", "63");
         row("NUL", u"a"_s + QChar(0), "control", "NUL");
@@ -276,16 +258,14 @@ private slots:
         row("outside the BMP", u"x\U0001F600y"_s, "U+1F600", "U+1F600");
         row("line feed", u"a\r\nRCPT"_s, "control", "");
     }
-    void valueThatDoesNotFit() {
-        QFETCH(QString, value);
-        QFETCH(QString, typed);
-        QFETCH(QString, saved);
+    void valueThatDoesNotFit() { RunCheck(); }
+    void doesNotFit(QString value, QString typed, QString saved) {
         const QString found = TypedValueProblem(value);
         QVERIFY2(found.isEmpty() == typed.isEmpty() && found.contains(typed), qPrintable(found));
-        QVERIFY(SaveData(sampleConfig(), path()));
+        QVERIFY(SaveData(sample, path()));
         QVERIFY(QFile::setPermissions(path(), QFile::permissions(path()) | QFile::ReadOther));
         const QByteArray before = readAll(path());
-        Configuration cfg = sampleConfig(), loaded;
+        Configuration cfg = sample, loaded;
         cfg.Accounts[1].Password = value;
         const FileResult result = SaveData(cfg, path());
         QCOMPARE(bool(result), saved.isEmpty());
@@ -304,40 +284,28 @@ private slots:
     }
 
     void scramble_data() {
-        QTest::addColumn<QByteArray>("scrambled");
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<Bytes>("text"); // what reads back; nullopt: damaged
-        const auto row = [](const char* tag, const QByteArray& scrambled, const char* key,
-                            const Bytes& text) {
-            QTest::newRow(tag) << scrambled << QByteArray(key) << text;
-        };
-        const auto secret = [](const char* key) {
-            return SecurityMod::Scramble("secret", key);
-        };
+        // What reads back; nullopt: damaged.
+        const auto row = CheckRows(this, &TestConfig::unscrambled);
         row("one letter", "GH", "B", "A");
         row("wrap past 255", "\x01\x06H", "B", "\xfa\xff");
         row("digit cycle", "ggggeH", "B", "aaaaa");
-        row("other key", secret("QbZxWk"), "QbZxWl", "");
-        row("longer key", secret("Key"), "Keys", "");
+        row("other key", SecurityMod::Scramble("secret", "QbZxWk"), "QbZxWl", "");
+        row("longer key", SecurityMod::Scramble("secret", "Key"), "Keys", "");
         // Same length and digits "52...": only the key check tells them apart.
-        row("same digits", secret("2\x05"), "\x02\x35", "");
+        row("same digits", SecurityMod::Scramble("secret", "2\x05"), "\x02\x35", "");
         row("shorter than the key", "ab", "Key", "");
         row("below the shift at the end", QByteArray("abc\0\0\0", 6), "Key", std::nullopt);
     }
-    void scramble() {
-        QFETCH(QByteArray, scrambled);
-        QFETCH(QByteArray, key);
-        QFETCH(Bytes, text);
+    void scramble() { RunCheck(); }
+    void unscrambled(QByteArray scrambled, QByteArray key, Bytes text) {
         QCOMPARE(SecurityMod::Unscramble(scrambled, key), text);
     }
 
     void serviceReadsSettings_data() {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("expected");
-        const auto rows = [](const char* field, std::initializer_list<const char*> pairs) {
+        const auto row = CheckRows(this, &TestConfig::serviceRead);
+        const auto rows = [&](const char* field, std::initializer_list<const char*> pairs) {
             for (auto it = pairs.begin(); it != pairs.end(); it += 2)
-                QTest::addRow("%s \"%s\"", field, *it) << field << it[0] << it[1];
+                row(QByteArray(field) + " \"" + *it + '"', field, it[0], it[1]);
         };
         rows("PopTimeout", {"-0.5", "-1", "99999999999", "2147483647"}); // -1: ends a wait at once
         rows("SmtpPort", {" 25 ", "25", "65535", "65535", "0", "unusable"});
@@ -346,10 +314,8 @@ private slots:
         rows("MultitaskMode", {"-1", "true", "yes", "false"});
         rows("NoInternetCheck", {"0", "true", " 0", "false"});
     }
-    void serviceReadsSettings() {
-        QFETCH(QString, field);
-        QFETCH(QString, stored);
-        QFETCH(QString, expected);
+    void serviceReadsSettings() { RunCheck(); }
+    void serviceRead(QString field, QString stored, QString expected) {
         ConfigSettings settings;
         for (const auto& f : SettingFields)
             if (field == QLatin1String(f.name))

@@ -30,10 +30,10 @@ QStringList links(const QString& html) {
     return out;
 }
 
+// Where (file:line), the type as the help names it ("error", ...), and the first fixed words
+// of the text, up to a placeholder.
 struct Call {
-    QString where; // file:line
-    QString type;  // as the help names it: "error", ...
-    QString words; // the first fixed words of the text, up to a placeholder
+    QString where, type, words;
 };
 
 // Every event-log call in the sources, by ID; one whose type, ID or words cannot be read

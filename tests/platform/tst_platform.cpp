@@ -3,24 +3,15 @@
 #include "LocalHttpServer.h"
 #include "ServiceManager.h"
 #include "StalledListener.h"
+#include "TableRow.h"
 #include "UpdateCheck.h"
 #include "WebRoutines.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QByteArray localUrl(quint16 port) {
-    return "http://127.0.0.1:" + QByteArray::number(port) + "/";
-}
-
-} // namespace
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -63,33 +54,29 @@ private slots:
     }
 
     void internetProbeConnectsForReal_data() {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<bool>("connected");
-        QTest::newRow("listening") << "listening" << true;
-        QTest::newRow("nothing listens") << "closed" << false;
-        QTest::newRow("silent host") << "stalled" << false;
+        const auto row = CheckRows(this, &TestPlatform::probe);
+        for (const char* target : {"listening", "closed", "stalled"})
+            row(target, QString::fromLatin1(target));
     }
-    void internetProbeConnectsForReal() {
-        QFETCH(QString, target);
-        QFETCH(bool, connected);
+    void internetProbeConnectsForReal() { RunCheck(); }
+    void probe(QString target) {
         QTcpServer listener;
         const StalledListener stalled;
         QVERIFY(listener.listen(QHostAddress::LocalHost));
-        qputenv("HOLLIMERE_PROBE_URL",
-                localUrl(target == u"stalled" ? stalled.port() : listener.serverPort()));
+        ProbeAt(target == u"stalled" ? stalled.port() : listener.serverPort());
         if (target == u"closed")
             listener.close();
         QCOMPARE(WebRoutines::Await<bool>([](QObject* context, std::function<void(bool)> done) {
                      WebRoutines::ProbeInternet(context, std::move(done), 300);
                  }),
-                 connected);
+                 target == u"listening");
     }
 
     void cancelledWorkNeverAnswers() {
         LocalHttpServer http;
         http.stall(u"/stalled"_s);
         const StalledListener stalled;
-        qputenv("HOLLIMERE_PROBE_URL", localUrl(stalled.port()));
+        ProbeAt(stalled.port());
         int answers = 0;
         auto context = std::make_unique<QObject>();
         WebRoutines::ProbeInternet(
@@ -105,29 +92,25 @@ private slots:
     }
 
     void versionComparison_data() {
-        QTest::addColumn<QString>("remote");
-        QTest::addColumn<bool>("newer"); // than 3.0
+        const auto row = CheckRows(this, &TestPlatform::newerThan30);
         for (const char* v : {"3.1", "4.0", "3.1\r\n", "3.1.0.0.1"})
-            QTest::newRow(v) << v << true;
+            row(v, QString::fromLatin1(v), true);
         for (const char* v : {"3.0.99", "2.9", "3.1.0.0.1.2", "4", "<html>4.0</html>"})
-            QTest::newRow(v) << v << false;
+            row(v, QString::fromLatin1(v), false);
     }
-    void versionComparison() {
-        QFETCH(QString, remote);
-        QFETCH(bool, newer);
+    void versionComparison() { RunCheck(); }
+    void newerThan30(QString remote, bool newer) {
         QCOMPARE(UpdateCheck::IsNewerVersion(remote, 3, 0), newer);
     }
 
     void fetchVersionText_data() {
-        QTest::addColumn<QByteArray>("served");
-        QTest::addColumn<int>("status");
-        QTest::newRow("a version") << QByteArray("3.1.0") << 200;
-        QTest::newRow("blank file") << QByteArray(" \r\n") << 200;
-        QTest::newRow("server error") << QByteArray("4.0") << 500;
+        const auto row = CheckRows(this, &TestPlatform::fetched);
+        row("a version", QByteArray("3.1.0"), 200);
+        row("blank file", QByteArray(" \r\n"), 200);
+        row("server error", QByteArray("4.0"), 500);
     }
-    void fetchVersionText() {
-        QFETCH(QByteArray, served);
-        QFETCH(int, status);
+    void fetchVersionText() { RunCheck(); }
+    void fetched(QByteArray served, int status) {
         LocalHttpServer http;
         const QString remotePath = u"/us/software/qvlGateway/download/revision.dat"_s;
         http.serve(remotePath, served, status);
@@ -146,19 +129,14 @@ private slots:
     }
 
     void unitQuotesTheProgram_data() {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QString>("execStart");
-        QTest::newRow("plain") << "/opt/h/hollisvc"
-                               << "=/opt/h/hollisvc\n";
-        QTest::newRow("blank") << "/opt/mail gateway/hollisvc"
-                               << "=\"/opt/mail gateway/hollisvc\"\n";
-        QTest::newRow("percent sign") << "/opt/100%/hollisvc"
-                                      << "=\"/opt/100%%/hollisvc\"\n";
+        const auto row = CheckRows(this, &TestPlatform::execStart);
+        row("plain", "/opt/h/hollisvc", "=/opt/h/hollisvc\n");
+        row("blank", "/opt/mail gateway/hollisvc", "=\"/opt/mail gateway/hollisvc\"\n");
+        row("percent sign", "/opt/100%/hollisvc", "=\"/opt/100%%/hollisvc\"\n");
     }
-    void unitQuotesTheProgram() {
-        QFETCH(QString, program);
-        QFETCH(QString, execStart);
-        QVERIFY(ServiceManager::UnitText(program).contains(u"\nExecStart"_s + execStart));
+    void unitQuotesTheProgram() { RunCheck(); }
+    void execStart(QString program, QString line) {
+        QVERIFY(ServiceManager::UnitText(program).contains(u"\nExecStart"_s + line));
     }
 
     void systemctlIsAskedAndItsFailuresReported() {

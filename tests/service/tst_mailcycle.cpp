@@ -1,27 +1,22 @@
 #include "CommandLine.h"
 #include "CtrlFrm.h"
-#include "FileMod.h"
 #include "LocalHttpServer.h"
 #include "MemoryEventLog.h"
 #include "RecordLayout.h"
 #include "StalledListener.h"
+#include "TableRow.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
+using Ids = QList<qint32>;
 
 namespace {
 
 const QString RevisionPath = u"/us/software/qvlGateway/download/revision.dat"_s;
-QByteArray localUrl(quint16 port) {
-    return "http://127.0.0.1:" + QByteArray::number(port) + "/";
-}
 
 QStringList texts(const MemoryEventLog& log) {
     QStringList out;
@@ -41,12 +36,16 @@ class TestMailCycle : public QObject {
     bool sessionsSucceed = true;
     bool sessionsWaitForStop = false;
     QDate today;
+    std::optional<LocalHttpServer> http;
     std::unique_ptr<CtrlFrm> ctrl;
+    MemoryEventLog log;
 
     QString dataFile() const { return FileMod::DataFilePath(dir.path()); }
     void save() { QVERIFY(FileMod::SaveData(config, dataFile())); }
 
+    // Saves the configuration and makes the service's cycle on it.
     void make(bool queryMode = false) {
+        save();
         CtrlFrm::Setup setup{dataFile(), dir.path(), 10, queryMode, {}, [this] {
                                  return today;
                              }};
@@ -69,11 +68,13 @@ class TestMailCycle : public QObject {
 private slots:
     void init() {
         served.clear();
+        log.clear();
         sessionsSucceed = true;
         sessionsWaitForStop = false;
         today = QDate(2026, 12, 7); // a Monday
         QFile::remove(dataFile());
-        qputenv("HOLLIMERE_UPDATE_URL", "");
+        http.emplace(); // serves nothing: no update is found
+        qputenv("HOLLIMERE_UPDATE_URL", http->url().toEncoded());
         // Three accounts, every setting set; medium logging, due every ten minutes.
         QVERIFY(FileMod::LoadData(config, HOLLIMERE_TEST_DATA "/typical.ini"_L1,
                                   FileMod::KeyPolicy::RequireKey));
@@ -86,31 +87,20 @@ private slots:
     }
 
     void cycleServesEveryAccount_data() {
-        QTest::addColumn<QString>("multitask");
-        QTest::addColumn<bool>("queryMode");
-        QTest::addColumn<QString>("logMode");
-        QTest::addColumn<bool>("succeed");
-        QTest::addColumn<QList<qint32>>("events"); // 1001 after a sequential cycle, first else
-        using Ids = QList<qint32>;
-        QTest::newRow("medium") << "0" << false << "2" << true << Ids{1001};
-        QTest::newRow("failing: never a success")
-            << "0" << false << "3" << false << Ids{8000, 8000, 8000, 1001};
-        QTest::newRow("multitask") << "True" << false << "3" << true << Ids{1001, 1000, 1000, 1000};
-        QTest::newRow("query mode is sequential") << "1" << true << "2" << true << Ids{1001};
+        const auto row = CheckRows(this, &TestMailCycle::cycle);
+        // Events: 1001 after a sequential cycle, first else.
+        row("medium", "0", false, "2", true, Ids{1001});
+        row("failing: never a success", "0", false, "3", false, Ids{8000, 8000, 8000, 1001});
+        row("multitask", "True", false, "3", true, Ids{1001, 1000, 1000, 1000});
+        row("query mode is sequential", "1", true, "3", true, Ids{1000, 1000, 1000, 1001});
     }
-    void cycleServesEveryAccount() {
-        QFETCH(QString, multitask);
-        QFETCH(bool, queryMode);
-        QFETCH(QString, logMode);
-        QFETCH(bool, succeed);
-        QFETCH(QList<qint32>, events);
+    void cycleServesEveryAccount() { RunCheck(); }
+    void cycle(QString multitask, bool queryMode, QString logMode, bool succeed, Ids events) {
         config.Settings.MultitaskMode = multitask;
         config.Settings.LogMode = logMode;
-        save();
         sessionsSucceed = succeed;
         make(queryMode);
         QSignalSpy finished(ctrl.get(), &CtrlFrm::queryFinished);
-        MemoryEventLog log;
         tick();
         QTRY_COMPARE_WITH_TIMEOUT(log.ids(), events, 5000);
         for (const auto& e : log.entries())
@@ -123,43 +113,32 @@ private slots:
     }
 
     void schedule_data() {
-        QTest::addColumn<int>("interval");
-        QTest::addColumn<int>("secondsLater");
-        QTest::addColumn<int>("newInterval");
-        QTest::addColumn<bool>("due");
-        QTest::newRow("due") << 10 << 600 << 10 << true;
-        QTest::newRow("interval shortened below the wait") << 60 << 600 << 10 << true;
-        QTest::newRow("negative runs on every tick") << -5 << 0 << -5 << true;
-        QTest::newRow("1000 minutes, not due") << 1000 << 59000 << 1000 << false;
+        const auto row = CheckRows(this, &TestMailCycle::scheduled);
+        row("due", 10, 600, 10, true);
+        row("interval shortened below the wait", 60, 600, 10, true);
+        row("negative runs on every tick", -5, 0, -5, true);
+        row("1000 minutes, not due", 1000, 59000, 1000, false);
     }
-    void schedule() {
-        QFETCH(int, interval);
-        QFETCH(int, secondsLater);
-        QFETCH(int, newInterval);
-        QFETCH(bool, due);
+    void schedule() { RunCheck(); }
+    void scheduled(int interval, int secondsLater, int newInterval, bool due) {
         config.Settings.CheckInterval = qint16(interval);
-        save();
         make();
         tick();
         QCOMPARE(ctrl->NextQueryTime(), qMax(0, interval * 60));
         config.Settings.CheckInterval = qint16(newInterval);
         save();
         ctrl->Clock().set(secondsLater);
-        MemoryEventLog log;
+        log.clear();
         tick();
         QCOMPARE(served.size(), due ? 6 : 3);
-        QCOMPARE(log.ids(), due ? QList<qint32>{1001} : QList<qint32>{});
+        QCOMPARE(log.ids(), due ? Ids{1001} : Ids{});
     }
 
     void preChecksStopTheCycle_data() {
-        QTest::addColumn<QString>("field"); // a setting changed; or no file, or damaged
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("event");
-        QTest::addColumn<int>("nextQuery");
-        QTest::addColumn<bool>("updateChecked");
-        const auto row = [](const char* field, const char* value, const char* event, int next,
-                            bool checked) {
-            QTest::addRow("%s \"%s\"", field, value) << field << value << event << next << checked;
+        // A setting changed, or no file, or a damaged one.
+        const auto check = CheckRows(this, &TestMailCycle::preChecked);
+        const auto row = [&](const char* field, const char* value, auto... rest) {
+            check(QByteArray(field) + " \"" + value + '"', field, value, rest...);
         };
         row("no file", "", "1 1200 Data File Not setup, Run QVL POP3 Management Console.", 300,
             false);
@@ -171,56 +150,46 @@ private slots:
             true);
         row("", "", "4 1002 Mail is not scheduled to be downloaded on Monday", 600, true);
     }
-    void preChecksStopTheCycle() {
-        QFETCH(QString, field);
-        QFETCH(QString, value);
-        QFETCH(QString, event);
-        QFETCH(int, nextQuery);
-        QFETCH(bool, updateChecked);
-        LocalHttpServer http;
-        http.serve(RevisionPath, "3.0");
-        qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1());
+    void preChecksStopTheCycle() { RunCheck(); }
+    void preChecked(QString field, QString value, QString event, int nextQuery,
+                    bool updateChecked) {
+        http->serve(RevisionPath, "3.0");
         QTcpServer closed; // the Internet probe finds nothing listening
         QVERIFY(closed.listen(QHostAddress::LocalHost));
-        qputenv("HOLLIMERE_PROBE_URL", localUrl(closed.serverPort()));
+        ProbeAt(closed.serverPort());
         closed.close();
         config.Settings.NoMailDays[1] = true; // Monday: the last check
         for (const auto& f : FileMod::SettingFields)
             if (field == QLatin1String(f.name))
                 config.Settings.*std::get<QString ConfigSettings::*>(f.member) = value;
-        if (field != u"no file")
-            save();
+        make();
+        if (field == u"no file")
+            QVERIFY(QFile::remove(dataFile()));
         if (field == u"damaged")
             QVERIFY(QFile::resize(dataFile(), QFileInfo(dataFile()).size() - 1));
-        make();
-        MemoryEventLog log;
         tick();
         QCOMPARE(log.entries().size(), 1);
         QVERIFY2(texts(log).at(0).startsWith(event), qPrintable(texts(log).at(0)));
         QVERIFY(served.isEmpty());
         QCOMPARE(ctrl->NextQueryTime(), nextQuery);
-        QCOMPARE(http.requestedPaths().size(), updateChecked ? 1 : 0);
+        QCOMPARE(http->requestedPaths().size(), updateChecked ? 1 : 0);
     }
 
     void updateCheckOncePerDay() {
-        LocalHttpServer http;
-        qputenv("HOLLIMERE_UPDATE_URL", http.url().toString().toLatin1());
         config.Settings.CheckInterval = 0;
-        save();
         make();
-        MemoryEventLog log;
         tick(); // not found: asked again at the next cycle
-        http.serve(RevisionPath, "3.1");
+        http->serve(RevisionPath, "3.1");
         tick();
         tick();
-        QCOMPARE(http.requestedPaths(), (QStringList{RevisionPath, RevisionPath}));
-        QCOMPARE(log.ids(), (QList<qint32>{1001, 9900, 1001, 1001}));
+        QCOMPARE(http->requestedPaths(), (QStringList{RevisionPath, RevisionPath}));
+        QCOMPARE(log.ids(), (Ids{1001, 9900, 1001, 1001}));
         QCOMPARE(log.entries().at(1).text,
                  u"There is a new version (3.1) of this service available.  Goto "_s +
-                     http.url().toString() + u"/software/QVL_POP3/download.htm"_s);
+                     http->url().toString() + u"/software/QVL_POP3/download.htm"_s);
         today = today.addDays(1);
         tick();
-        QCOMPARE(http.requestedPaths().size(), 3);
+        QCOMPARE(http->requestedPaths().size(), 3);
     }
 
     void stopIsAnsweredWhileTheWebWaits_data() {
@@ -231,32 +200,26 @@ private slots:
     void stopIsAnsweredWhileTheWebWaits() {
         QFETCH(bool, probe);
         const StalledListener silentHost;
-        LocalHttpServer http;
-        http.stall(RevisionPath);
+        http->stall(RevisionPath);
         if (probe)
             config.Settings.NoInternetCheck = u"0"_s;
-        qputenv("HOLLIMERE_PROBE_URL", localUrl(silentHost.port()));
-        qputenv("HOLLIMERE_UPDATE_URL", probe ? "" : http.url().toString().toLatin1());
-        save();
+        ProbeAt(silentHost.port());
         make();
         QSignalSpy stopped(ctrl.get(), &CtrlFrm::stopped);
-        MemoryEventLog log;
         QElapsedTimer elapsed;
         elapsed.start();
         QTimer::singleShot(200, ctrl.get(), &CtrlFrm::Stop);
         ctrl->MailCycle();
         QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 1000);
         QVERIFY2(elapsed.elapsed() < 1000, qPrintable(QString::number(elapsed.elapsed())));
-        QCOMPARE(http.requestedPaths().size(), probe ? 0 : 1);
+        QCOMPARE(http->requestedPaths().size(), probe ? 0 : 1);
         QVERIFY(log.entries().isEmpty() && served.isEmpty());
     }
 
     void stopEndsAWaitingSession() {
         config.Settings.CheckInterval = 0; // due at every tick
-        save();
         sessionsWaitForStop = true;
         make();
-        MemoryEventLog log;
         ctrl->MailCycle();
         QTRY_COMPARE_WITH_TIMEOUT(served.size(), 1, 5000);
         config.Settings.SmtpServer.clear(); // a tick that got through would report it
@@ -272,9 +235,7 @@ private slots:
     }
 
     void pauseAndContinueSwitchTheCycleTimer() {
-        save();
         make();
-        MemoryEventLog log;
         ctrl->Start();
         ctrl->Pause();
         QVERIFY(!ctrl->CycleTimerOn());
@@ -287,20 +248,20 @@ private slots:
 
     // Which switches a command line sets; what they do is the program's test.
     void switches_data() {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("set"); // i u d s q h v, in that order
-        for (const auto& [line, set] : std::initializer_list<std::pair<const char*, const char*>>{
-                 {"-version -help -query -setup -debug -uninstall -install", "iudsqhv"},
-                 {"-INSTALL -Setup", "is"},
-                 {"install -verbose", ""},
-                 {"now -query please", "dq"},
-                 {"-install-debug", "d"},
-                 {"-debugx --VERSION", "v"}})
-            QTest::addRow("\"%s\"", line) << QString::fromLatin1(line) << QString::fromLatin1(set);
+        const auto check = CheckRows(this, &TestMailCycle::switchesSet);
+        // The switches set: i u d s q h v, in that order.
+        const auto row = [&](const char* line, const char* set) {
+            check(line, line, set);
+        };
+        row("-version -help -query -setup -debug -uninstall -install", "iudsqhv");
+        row("-INSTALL -Setup", "is");
+        row("install -verbose", "");
+        row("now -query please", "dq");
+        row("-install-debug", "d");
+        row("-debugx --VERSION", "v");
     }
-    void switches() {
-        QFETCH(QString, line);
-        QFETCH(QString, set);
+    void switches() { RunCheck(); }
+    void switchesSet(QString line, QString set) {
         const Switches s = ParseSwitches(line.split(u' ', Qt::SkipEmptyParts));
         const bool flags[] = {s.install, s.uninstall, s.debug, s.setup, s.query, s.help, s.version};
         QString seen;

@@ -50,3 +50,8 @@ private:
     QHash<QString, std::pair<int, QByteArray>> answers_;
     QStringList requested_;
 };
+
+// Points the Internet probe at a port of this machine.
+inline void ProbeAt(quint16 port) {
+    qputenv("HOLLIMERE_PROBE_URL", "http://127.0.0.1:" + QByteArray::number(port) + "/");
+}
