@@ -7,18 +7,10 @@
 #include "RealTime.h"
 #include "ScriptedServer.h"
 #include "SessionSlot.h"
+#include "TableRow.h"
 
 #include <QTest>
 #include <functional>
-
-// A table row: its check with the row's data bound in.
-using Check = std::function<void()>;
-Q_DECLARE_METATYPE(Check)
-
-inline void RunRow() {
-    QFETCH(Check, check);
-    check();
-}
 
 using Exchange = QList<std::pair<QByteArray, QByteArray>>;
 

@@ -103,11 +103,11 @@ private slots:
 
     // What is relayed and deleted (only what the SMTP server accepted) as a session goes.
     void session_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         // Every POP3 script ends with "quit".
         const auto row = [](const char* name, bool ok, Lines relayed, Ids events,
                             const Script& script) {
-            QTest::newRow(name) << Check([=] {
+            QTest::newRow(name) << RowCheck([=] {
                 Session s;
                 script(s);
                 s.quit();
@@ -204,15 +204,15 @@ private slots:
             });
         }
     }
-    void session() { RunRow(); }
+    void session() { RunCheck(); }
 
     // Listed IDs are not downloaded again (but deleted unless kept), new added, gone dropped.
     void deliveredIDs_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         // listed {"damaged"}: no list; count -1: STAT refused; uidl empty: "uid-n" for each n.
         const auto row = [](const char* name, bool keep, Lines listed, int count, const char* uidl,
                             QList<int> fetched, Lines after, Ids events = {}) {
-            QTest::newRow(name) << Check([=] {
+            QTest::newRow(name) << RowCheck([=] {
                 Session s;
                 s.account.KeepMailOnHost = keep;
                 // The account's list of delivered IDs as the service writes it.
@@ -260,14 +260,14 @@ private slots:
         row("empty mailbox empties the list", true, {"uid-1"}, 0, "", {}, {});
         row("STAT refused: list untouched", false, {"uid-1"}, -1, "", {}, {"uid-1"});
     }
-    void deliveredIDs() { RunRow(); }
+    void deliveredIDs() { RunCheck(); }
     // No login before the certificate was verified, a failure says why; after STLS, CAPA again.
     void tls_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         // certificate empty: no TLS; afterStls: pieces 50 ms apart, null closes; failure empty: ok.
         const auto row = [this](const char* name, bool implicit, const QString& certificate,
                                 Lines afterStls, Ids events, const QString& failure) {
-            QTest::newRow(name) << Check([=, this] {
+            QTest::newRow(name) << RowCheck([=, this] {
                 Session s("+OK\r\nSTLS\r\nPIPELINING\r\n.");
                 s.pop.answer("quit", "+OK bye");
                 s.account.MailServer.replace(QStringLiteral("pop3://"),
@@ -316,7 +316,7 @@ private slots:
         row("plain text injected after +OK, then silence", false, "",
             {begin + "+OK USER accepted\r\n"}, {8020}, "the TLS handshake timed out");
     }
-    void tls() { RunRow(); }
+    void tls() { RunCheck(); }
     // Without STLS on offer the login goes out in plain text, with a warning once per account.
     void plainLoginIsWarnedOncePerAccount() {
         Session s("+OK\r\nUIDL\r\n.");
@@ -332,9 +332,9 @@ private slots:
 
     void serverAddress_data() {
         using S = POPServer::Security;
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         const auto row = [](const char* text, std::optional<POPServer> server = std::nullopt) {
-            QTest::newRow(text) << Check([=] { QCOMPARE(POPServerAddress(text), server); });
+            QTest::newRow(text) << RowCheck([=] { QCOMPARE(POPServerAddress(text), server); });
         };
         row("pop.example.com", POPServer{"pop.example.com", 110, S::STLSWhenOffered});
         row("pop.example.com:995", POPServer{"pop.example.com", 995, S::ImplicitTLS});
@@ -346,7 +346,7 @@ private slots:
         for (const char* refused : {"pop.example.com:65536", "pop3s://:995", "[::1]995"})
             row(refused);
     }
-    void serverAddress() { RunRow(); }
+    void serverAddress() { RunCheck(); }
 };
 
 QTEST_GUILESS_MAIN(TestRetrieveMailbox)

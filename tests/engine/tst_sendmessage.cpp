@@ -29,10 +29,10 @@ class TestSendMessage : public QObject {
 private slots:
     // Only the reply lines in front go; the first header stays whole, folded lines too.
     void strip_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         const auto row = [](const char* name, const QByteArray& download,
                             const QByteArray& message) {
-            QTest::newRow(name) << Check([=] {
+            QTest::newRow(name) << RowCheck([=] {
                 QCOMPARE(Prepare(download).Message, message);
                 QCOMPARE(Prepare(download, QStringLiteral("example.com")).Message, message);
             });
@@ -44,15 +44,15 @@ private slots:
         row("none", "Date: today\r\n" + rest, "Date: today\r\n" + rest);
         row("folded first header", "+OK\r\n" + dkim + rest, dkim + rest);
     }
-    void strip() { RunRow(); }
+    void strip() { RunCheck(); }
 
     // Sender: the first From bracket if a plain address; recipients: local addresses in brackets,
     // each once, up to the last known header. Else the postmaster; nothing that breaks a command.
     void header_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         const auto row = [](const char* name, const QByteArray& header, const QByteArray& sender,
                             const QByteArray& recipients, bool fieldMissing = false) {
-            QTest::newRow(name) << Check([=] {
+            QTest::newRow(name) << RowCheck([=] {
                 const QByteArray download =
                     QByteArray("+OK 1 octets|" + header + "||Hello.|.|").replace('|', "\r\n");
                 const PreparedMessage p = Prepare(download, QStringLiteral("EXAMPLE.com"));
@@ -82,15 +82,15 @@ private slots:
         row("injection: delete inside brackets", "To: <x@example.com\x7f>|Subject: hi", Postmaster,
             Postmaster);
     }
-    void header() { RunRow(); }
+    void header() { RunCheck(); }
 
     // An empty recipient list stands for a single-user account's one recipient, "anna".
     void dialogue_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         const auto row = [](const char* name, const QByteArray& sender,
                             QList<QByteArray> recipients, const Exchange& exchange,
                             Delivery delivery, QList<qint32> events) {
-            QTest::newRow(name) << Check([=] {
+            QTest::newRow(name) << RowCheck([=] {
                 SmtpBench s("3", "2");
                 s.smtp.answer("noop", "250 ok");
                 Play(s.smtp, "220-first line\r\n220 ready", exchange);
@@ -124,7 +124,7 @@ private slots:
             Greeted() + Rcpt(three.mid(0, 1)) + Rcpt(three.mid(1, 1), "451 later") + Quit,
             Delivery::Refused, {7211});
     }
-    void dialogue() { RunRow(); }
+    void dialogue() { RunCheck(); }
 
     // A server out of reach or silent past the time-out (2 s) is "unreachable".
     void unreachable_data() {

@@ -36,12 +36,12 @@ class TestSessionSlot : public QObject {
 private slots:
     // Commands go out together, the answer split in two at every byte: each reply whole.
     void replyReader_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         const auto row = [](const char* name, const char* commandList, const QByteArray& answer,
                             const QByteArray& firstReply, bool ok, QList<qint32> events = {},
                             bool pop = true) {
             const QList<QByteArray> commands = QByteArray(commandList).split(',');
-            QTest::newRow(name) << Check([=] {
+            QTest::newRow(name) << RowCheck([=] {
                 Bench b(pop);
                 QVERIFY(b.connect());
                 for (qsizetype split = 1; split < answer.size(); ++split) {
@@ -77,14 +77,14 @@ private slots:
         row("SMTP continued lines", "X,Y", "250-a\r\n250-b c\r\n250 d\r\n554 no\r\n",
             "250-a\r\n250-b c\r\n250 d\r\n", false, {7211}, false);
     }
-    void replyReader() { RunRow(); }
+    void replyReader() { RunCheck(); }
 
     // A silent server is given up after the time-out; a clock set back restarts the count.
     void silentServerTimesOut_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         // setBack: to 0 three seconds into the wait; end: the clock then, it starts at 100.
         const auto row = [this](const char* timeout, bool setBack, int end) {
-            QTest::newRow(timeout) << Check([=, this] {
+            QTest::newRow(timeout) << RowCheck([=, this] {
                 Bench b(true, "3", timeout);
                 QVERIFY(b.connect());
                 b.clock.set(100);
@@ -101,7 +101,7 @@ private slots:
         row("3", false, 104);
         row("5", true, 6);
     }
-    void silentServerTimesOut() { RunRow(); }
+    void silentServerTimesOut() { RunCheck(); }
 
     // The keep-alive's late replies are never taken for the reply to the next command.
     void keepAliveRepliesAreCountedOff() {
