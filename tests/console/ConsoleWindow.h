@@ -17,7 +17,17 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <functional>
 #include <memory>
+
+// A table row: its check with the row's data bound in.
+using Check = std::function<void()>;
+Q_DECLARE_METATYPE(Check)
+
+inline void RunRow() {
+    QFETCH(Check, check);
+    check();
+}
 
 struct ConsoleWindow {
     ConsoleWindow() {
