@@ -11,23 +11,17 @@ class TestServiceControl : public QObject {
 
     std::unique_ptr<ConsoleWindow> console_;
 
-    // What the console had done: systemctl's controls, and the service program's runs.
-    [[nodiscard]] QStringList done() const {
-        return console_->systemctl.calls().filter(QRegularExpression("^(start|stop|-)"));
-    }
-
 private slots:
     void init() {
         console_ = std::make_unique<ConsoleWindow>();
-        qputenv("HOLLIMERE_PROGRAM_DIR", QFile::encodeName(console_->dir.path()));
+        qputenv("HOLLIMERE_PROGRAM_DIR", QFile::encodeName(console_->systemctl.dir()));
     }
     void cleanup() { console_.reset(); }
 
     // A service item or Retrieve Mail double-clicked: what is run, and the message at the end.
     void operations_data() {
         QTest::addColumn<Check>("check");
-        // unit: `systemctl show` lines, empty: no such unit; exitStatus: of what is run, -1: no
-        // service program there; run: empty, nothing; icon and message: of the last message.
+        // unit: `systemctl show` lines, empty: no such unit; exitStatus -1: no hollisvc there.
         auto row = [this](const char* name, const QString& item, const QByteArray& unit,
                           int exitStatus, const QString& run, Icon icon, const QString& message) {
             QTest::newRow(name) << Check([=, this] {
@@ -37,17 +31,11 @@ private slots:
                     console_->systemctl.answer(QStringLiteral("show"), "LoadState=loaded\n" + unit);
                 }
                 console_->systemctl.answer(QStringLiteral("list-unit-files"), units);
-                console_->systemctl.fail(item == u"C1" ? "start" : "stop", exitStatus);
-                if (exitStatus >= 0) { // the stand-in for hollisvc notes its arguments as a call
-                    QFile program(console_->dir.filePath(QStringLiteral("hollisvc")));
-                    QVERIFY(program.open(QIODevice::WriteOnly));
-                    program.write(QStringLiteral("#!/bin/sh\necho \"$*\" >> "
-                                                 "\"$(dirname \"$HOLLIMERE_SYSTEMCTL\")/calls\"\n"
-                                                 "echo ran \"$*\"\nexit %1\n")
-                                      .arg(exitStatus)
-                                      .toUtf8());
-                    QVERIFY(program.setPermissions(program.permissions() | QFile::ExeOwner));
-                }
+                for (const char* verb : {"start", "stop", "-install", "-uninstall", "-query"})
+                    console_->systemctl.fail(verb, exitStatus, QStringLiteral("ran ") + verb);
+                if (exitStatus >= 0) // hollisvc: a copy of the stand-in, noting its calls alike
+                    QVERIFY(QFile::copy(console_->systemctl.dir() + "/systemctl",
+                                        console_->systemctl.dir() + "/hollisvc"));
                 console_->open();
                 console_->openItem(item);
                 QTRY_VERIFY(!console_->boxes.shown.isEmpty() &&
@@ -55,7 +43,10 @@ private slots:
                 QVERIFY2(console_->boxes.shown.last().text.startsWith(message),
                          qPrintable(console_->boxes.shown.last().text));
                 QCOMPARE(console_->boxes.shown.last().icon, icon);
-                QTRY_COMPARE(done(), run.isEmpty() ? QStringList() : QStringList{run});
+                // systemctl's controls and the runs of hollisvc
+                QTRY_COMPARE(
+                    console_->systemctl.calls().filter(QRegularExpression("^(start|stop|-)")),
+                    run.isEmpty() ? QStringList() : QStringList{run});
             });
         };
         const QByteArray stopped = "ActiveState=inactive", running = "ActiveState=active";

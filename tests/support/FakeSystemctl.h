@@ -17,6 +17,9 @@ public:
     void answer(const QString& verb, const QByteArray& output) { write("out." + verb, output); }
     void hang(const QString& verb) { write("hang." + verb, {}); }
 
+    // Its folder, where a copy of the script answers and records calls alike.
+    [[nodiscard]] QString dir() const { return dir_.path(); }
+
     // One entry per call: its arguments joined by blanks.
     [[nodiscard]] QStringList calls() const;
 
