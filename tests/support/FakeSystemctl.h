@@ -13,7 +13,10 @@ public:
 
     // Calls whose first argument is `verb` exit with `status` and print `stderrText`, print
     // `output`, or never end.
-    void fail(const QString& verb, int status, const QString& stderrText = QString());
+    void fail(const QString& verb, int status, const QString& stderrText = QString()) {
+        write("exit." + verb, QByteArray::number(status));
+        write("err." + verb, stderrText.toUtf8());
+    }
     void answer(const QString& verb, const QByteArray& output) { write("out." + verb, output); }
     void hang(const QString& verb) { write("hang." + verb, {}); }
 
