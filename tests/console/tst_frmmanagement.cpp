@@ -104,9 +104,8 @@ private slots:
     // What Add, Properties and Delete do to the accounts Sup and Sal, and what they refuse.
     void accounts_data() {
         QTest::addColumn<Check>("check");
-        // action: with the account clicked first ("edit": twice), and the answer to a question,
-        // Yes unless No; typed: the six boxes, then G or K: tick those; message: its start,
-        // empty: none; stored: afterwards, empty: as before.
+        // action: after a click on the account ("edit": two), answering Yes unless No; typed: the
+        // six boxes, then G or K to tick; message: its start; stored: afterwards, empty: as before.
         auto row = [this](const char* name, int setup, const QString& action,
                           const QStringList& typed, const QString& message,
                           const QStringList& stored) {

@@ -13,12 +13,12 @@ QString settings(const ConfigSettings& s, const QString& item) {
     QString days;
     for (bool day : s.NoMailDays)
         days += day ? u'1' : u'0';
-    const QHash<QString, QString> edited = {{"D1", QString::number(s.CheckInterval) + u' ' + days},
-                                            {"D3", s.PostmasterMailbox + u' ' + s.SendToPostmaster},
-                                            {"D5", s.LogMode},
-                                            {"D6", s.PopTimeout + u' ' + s.SmtpTimeout},
-                                            {"B1", s.SmtpServer + u':' + s.SmtpPort}};
-    return edited.value(item);
+    return QHash<QString, QString>{{"D1", QString::number(s.CheckInterval) + u' ' + days},
+                                   {"D3", s.PostmasterMailbox + u' ' + s.SendToPostmaster},
+                                   {"D5", s.LogMode},
+                                   {"D6", s.PopTimeout + u' ' + s.SmtpTimeout},
+                                   {"B1", s.SmtpServer + u':' + s.SmtpPort}}
+        .value(item);
 }
 
 } // namespace
@@ -35,8 +35,7 @@ class TestOptionDialogs : public QObject {
         config.Settings.LogMode = QStringLiteral("7");
         config.Settings.SmtpServer = QStringLiteral("localhost");
         console_->open(config);
-        console_->openItem(key);
-        return ConsoleWindow::dialog();
+        return console_->openItem(key);
     }
 
 private slots:
