@@ -42,10 +42,8 @@ private slots:
                             !ConsoleWindow::dialog(QStringLiteral("frmWaitAni")));
                 QCOMPARE(console_->boxes.shown.last().text.left(message.size()), message);
                 QCOMPARE(console_->boxes.shown.last().icon, icon);
-                // systemctl's controls and the runs of hollisvc
-                QTRY_COMPARE(
-                    console_->systemctl.calls().filter(QRegularExpression("^(start|stop|-)")),
-                    run.isEmpty() ? QStringList() : QStringList{run});
+                const QRegularExpression done("^(start|stop|-)"); // controls and hollisvc runs
+                QTRY_COMPARE(console_->systemctl.calls().filter(done).join(u'|'), run);
             });
         };
         const QByteArray stopped = "ActiveState=inactive", running = "ActiveState=active";
