@@ -17,7 +17,17 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <functional>
 #include <memory>
+
+// A table row: its check with the row's data bound in.
+using Check = std::function<void()>;
+Q_DECLARE_METATYPE(Check)
+
+inline void RunRow() {
+    QFETCH(Check, check);
+    check();
+}
 
 struct ConsoleWindow {
     ConsoleWindow() {
@@ -68,10 +78,11 @@ struct ConsoleWindow {
         QFAIL("no such row");
     }
 
-    // Double-clicks the item `key` (as "D1") of its node.
-    void openItem(const QString& key) {
+    // Double-clicks the item `key` (as "D1") of its node; returns the dialog it opens, if any.
+    QWidget* openItem(const QString& key) {
         pick("localTreeView", QStringLiteral("C1") + key.front());
         pick("detailView", key, true);
+        return dialog();
     }
 
     // The dialog named `name` that is showing (any dialog, unnamed), or null.
@@ -86,8 +97,7 @@ struct ConsoleWindow {
     // Near the left edge, where a check box has its tick.
     static void click(QWidget* dialog, const QString& name) {
         auto* button = dialog->findChild<QWidget*>(name);
-        QTest::mouseClick(button, Qt::LeftButton, {},
-                          QPoint(button->height(), button->height()) / 2);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(1, 1) * (button->height() / 2));
     }
 
     // Replaces the text of the box `name`, as pasted.

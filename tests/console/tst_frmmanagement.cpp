@@ -46,17 +46,41 @@ private slots:
     // A change saved by the change watcher or Ctrl+S, or the window closed, maybe over a file
     // another console wrote; a value the file cannot hold stays pending, the window open.
     void saving_data() {
-        QTest::addColumn<QString>("pending"); // the server changed to; empty: nothing
-        QTest::addColumn<bool>("elsewhere");  // another console wrote "other" meanwhile
-        QTest::addColumn<QString>("how");     // "auto": auto-save on, nothing done
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QString>("inFile");
-        QTest::addColumn<QString>("inMemory");
-        QTest::addColumn<bool>("closed");
-        auto row = [](const char* name, const QString& pending, bool elsewhere, const char* how,
-                      int answer, const QString& inFile, const QString& inMemory, bool closed) {
-            QTest::newRow(name) << pending << elsewhere << how << answer << inFile << inMemory
-                                << closed;
+        QTest::addColumn<Check>("check");
+        // pending: the server changed to, empty: nothing; elsewhere: another console wrote
+        // "other" meanwhile; how: "auto" is auto-save on and nothing done.
+        auto row = [this](const char* name, const QString& pending, bool elsewhere,
+                          const QString& how, int answer, const QString& inFile,
+                          const QString& inMemory, bool closed) {
+            QTest::newRow(name) << Check([=, this] {
+                frmManagement& window = console_->open({}, how == u"auto");
+                if (!pending.isEmpty())
+                    console_->document->change(
+                        [&](Configuration& c) { c.Settings.SmtpServer = pending; });
+                Configuration other;
+                other.Settings.SmtpServer = QStringLiteral("other");
+                if (elsewhere)
+                    console_->store(other);
+                if (answer != None)
+                    console_->boxes.answerNext(answer == Escape ? std::nullopt
+                                                                : std::optional(Button(answer)));
+                if (how != u"auto" && !pending.isEmpty()) // offered, not saved unasked
+                    QTRY_VERIFY(action("FileSave")->isEnabled());
+                if (how == u"close")
+                    window.close();
+                else if (how == u"FileExit")
+                    action("FileExit")->trigger();
+                else if (how != u"auto")
+                    QTest::keySequence(&window, QKeySequence(how));
+                QTRY_COMPARE(console_->document->configuration().Settings.SmtpServer, inMemory);
+                QTRY_COMPARE(console_->stored().Settings.SmtpServer, inFile);
+                QCOMPARE(console_->boxes.shown.isEmpty(), answer == None);
+                QCOMPARE(window.isVisible(), !closed);
+                if (!closed) // the Save button and the flag follow what is pending
+                    QTRY_COMPARE((QList<bool>{action("FileSave")->isEnabled(),
+                                              console_->document->isChanged()}),
+                                 QList<bool>(2, inFile != inMemory));
+            });
         };
         const QString mine = QStringLiteral("mine"), other = QStringLiteral("other");
         row("auto save", Server, false, "auto", None, Server, Server, false);
@@ -75,53 +99,52 @@ private slots:
             false);
         row("elsewhere, cancel", mine, true, "Ctrl+S", Cancel, other, mine, false);
     }
-    void saving() {
-        QFETCH(QString, pending);
-        QFETCH(bool, elsewhere);
-        QFETCH(QString, how);
-        QFETCH(int, answer);
-        QFETCH(QString, inFile);
-        QFETCH(QString, inMemory);
-        QFETCH(bool, closed);
-        frmManagement& window = console_->open({}, how == u"auto");
-        if (!pending.isEmpty())
-            console_->document->change([&](Configuration& c) { c.Settings.SmtpServer = pending; });
-        Configuration other;
-        other.Settings.SmtpServer = QStringLiteral("other");
-        if (elsewhere)
-            console_->store(other);
-        if (answer != None)
-            console_->boxes.answerNext(answer == Escape ? std::nullopt
-                                                        : std::optional(Button(answer)));
-        if (how != u"auto" && !pending.isEmpty()) // offered, not saved unasked
-            QTRY_VERIFY(action("FileSave")->isEnabled());
-        if (how == u"close")
-            window.close();
-        else if (how == u"FileExit")
-            action("FileExit")->trigger();
-        else if (how != u"auto")
-            QTest::keySequence(&window, QKeySequence(how));
-        QTRY_COMPARE(console_->document->configuration().Settings.SmtpServer, inMemory);
-        QTRY_COMPARE(console_->stored().Settings.SmtpServer, inFile);
-        QCOMPARE(console_->boxes.shown.isEmpty(), answer == None);
-        QCOMPARE(window.isVisible(), !closed);
-        if (closed)
-            return;
-        QTRY_COMPARE(action("FileSave")->isEnabled(), inFile != inMemory);
-        QCOMPARE(console_->document->isChanged(), inFile != inMemory);
-    }
+    void saving() { RunRow(); }
 
     // What Add, Properties and Delete do to the accounts Sup and Sal, and what they refuse.
     void accounts_data() {
-        QTest::addColumn<int>("setup");
-        QTest::addColumn<QString>("action");     // with the account clicked first ("edit": twice),
-                                                 // and the answer to a question, Yes unless No
-        QTest::addColumn<QStringList>("typed");  // the six boxes, then G or K: tick those
-        QTest::addColumn<QString>("message");    // its start; empty: none
-        QTest::addColumn<QStringList>("stored"); // afterwards; empty: as before
-        auto row = [](const char* name, int setup, const char* action, const QStringList& typed,
-                      const char* message, const QStringList& stored) {
-            QTest::newRow(name) << setup << action << typed << message << stored;
+        QTest::addColumn<Check>("check");
+        // action: after a click on the account ("edit": two), answering Yes unless No; typed: the
+        // six boxes, then G or K to tick; message: its start; stored: afterwards, empty: as before.
+        auto row = [this](const char* name, int setup, const QString& action,
+                          const QStringList& typed, const QString& message,
+                          const QStringList& stored) {
+            QTest::newRow(name) << Check([=, this] {
+                Configuration config;
+                config.Accounts[0] = {"Sup", "pop", "u", "pw", false, "help", "", false};
+                config.Accounts[1] = {"Sal", "pop", "u", "pw", true, "", "ex.org", false};
+                for (size_t i = 2; setup == Full && i < size_t(StoredAccounts); ++i)
+                    config.Accounts[i] = {
+                        QString::number(i), "pop", "u", "pw", false, "x", "", false};
+                config.Settings.ArrayMember = setup == Primary || setup == Secondary;
+                config.Settings.ArrayPrimary = setup == Primary;
+                console_->open(config);
+                const QStringList before = described(console_->document->configuration());
+                console_->pick("localTreeView", QStringLiteral("C1A"));
+                const QString selected = action.section(u' ', 1, 1);
+                if (!selected.isEmpty())
+                    console_->pick("detailView", selected, action.startsWith(u"edit"));
+                console_->boxes.answerNext(action.endsWith(u" No") ? Button::No : Button::Yes);
+                if (!action.startsWith(u"edit"))
+                    this->action(qPrintable(action.section(u' ', 0, 0)))->trigger();
+                QWidget* dialog = ConsoleWindow::dialog(QStringLiteral("MailboxPropFrm"));
+                QCOMPARE(dialog != nullptr, !typed.isEmpty());
+                if (dialog) {
+                    for (int box = 0; box < 6; ++box)
+                        ConsoleWindow::type(dialog, QStringLiteral("AccountInfoTxt%1").arg(box),
+                                            typed[box]);
+                    for (const QString& tick : typed.mid(6))
+                        ConsoleWindow::click(dialog,
+                                             tick == u"G" ? "GlobalChkBox" : "MailHostChkBox");
+                    ConsoleWindow::click(dialog, QStringLiteral("OKBut"));
+                    // Refused, the dialog stays for the user to put it right.
+                    QCOMPARE(dialog->isVisible(), !message.isEmpty());
+                }
+                QCOMPARE(console_->boxes.shown.size(), int(!message.isEmpty()));
+                QCOMPARE(console_->boxes.shown.value(0).text.left(message.size()), message);
+                QTRY_VERIFY(!console_->document->isChanged()); // auto-saved
+                QCOMPARE(described(console_->stored()), stored.isEmpty() ? before : stored);
+            });
         };
         const QString sup = QStringLiteral("Sup|pop|u|pw|help||"), sal = "Sal|pop|u|pw||ex.org|G";
         const QStringList typed = {" New ", "pop2", "box", "Pw", "Pw", "jdoe"}, none;
@@ -143,46 +166,7 @@ private slots:
         row("nothing selected", Alone, "accountsDelete", none, "Please select", none);
         row("file full", Full, "accountsAdd", none, "No more than 100", none);
     }
-    void accounts() {
-        QFETCH(int, setup);
-        QFETCH(QString, action);
-        QFETCH(QStringList, typed);
-        QFETCH(QString, message);
-        QFETCH(QStringList, stored);
-        Configuration config;
-        config.Accounts[0] = {"Sup", "pop", "u", "pw", false, "help", "", false};
-        config.Accounts[1] = {"Sal", "pop", "u", "pw", true, "", "ex.org", false};
-        for (size_t i = 2; setup == Full && i < static_cast<size_t>(StoredAccounts); ++i)
-            config.Accounts[i] = {QString::number(i), "pop", "u", "pw", false, "x", "", false};
-        config.Settings.ArrayMember = setup == Primary || setup == Secondary;
-        config.Settings.ArrayPrimary = setup == Primary;
-        console_->open(config);
-        const QStringList before = described(console_->document->configuration());
-        console_->pick("localTreeView", QStringLiteral("C1A"));
-        const QString selected = action.section(u' ', 1, 1);
-        if (!selected.isEmpty())
-            console_->pick("detailView", selected, action.startsWith(u"edit"));
-        console_->boxes.answerNext(action.endsWith(u" No") ? Button::No : Button::Yes);
-        if (!action.startsWith(u"edit"))
-            this->action(qPrintable(action.section(u' ', 0, 0)))->trigger();
-
-        QWidget* dialog = ConsoleWindow::dialog(QStringLiteral("MailboxPropFrm"));
-        QCOMPARE(dialog != nullptr, !typed.isEmpty());
-        if (dialog) {
-            for (int box = 0; box < 6; ++box)
-                ConsoleWindow::type(dialog, QStringLiteral("AccountInfoTxt%1").arg(box),
-                                    typed[box]);
-            for (const QString& tick : typed.mid(6))
-                ConsoleWindow::click(dialog, tick == u"G" ? "GlobalChkBox" : "MailHostChkBox");
-            ConsoleWindow::click(dialog, QStringLiteral("OKBut"));
-            // Refused, the dialog stays for the user to put it right.
-            QCOMPARE(dialog->isVisible(), !message.isEmpty());
-        }
-        QCOMPARE(console_->boxes.shown.size(), message.isEmpty() ? 0 : 1);
-        QCOMPARE(console_->boxes.shown.value(0).text.left(message.size()), message);
-        QTRY_VERIFY(!console_->document->isChanged()); // auto-saved
-        QCOMPARE(described(console_->stored()), stored.isEmpty() ? before : stored);
-    }
+    void accounts() { RunRow(); }
 
     // A data file that cannot be read is named, and left exactly as it was.
     void unreadableFileLeftAlone() {

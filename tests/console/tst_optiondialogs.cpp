@@ -1,7 +1,7 @@
 #include "ConsoleWindow.h"
 #include "ScriptedServer.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QTcpServer>
 
 namespace {
@@ -13,12 +13,12 @@ QString settings(const ConfigSettings& s, const QString& item) {
     QString days;
     for (bool day : s.NoMailDays)
         days += day ? u'1' : u'0';
-    const QHash<QString, QString> edited = {{"D1", QString::number(s.CheckInterval) + u' ' + days},
-                                            {"D3", s.PostmasterMailbox + u' ' + s.SendToPostmaster},
-                                            {"D5", s.LogMode},
-                                            {"D6", s.PopTimeout + u' ' + s.SmtpTimeout},
-                                            {"B1", s.SmtpServer + u':' + s.SmtpPort}};
-    return edited.value(item);
+    return QHash<QString, QString>{{"D1", QString::number(s.CheckInterval) + u' ' + days},
+                                   {"D3", s.PostmasterMailbox + u' ' + s.SendToPostmaster},
+                                   {"D5", s.LogMode},
+                                   {"D6", s.PopTimeout + u' ' + s.SmtpTimeout},
+                                   {"B1", s.SmtpServer + u':' + s.SmtpPort}}
+        .value(item);
 }
 
 } // namespace
@@ -35,8 +35,7 @@ class TestOptionDialogs : public QObject {
         config.Settings.LogMode = QStringLiteral("7");
         config.Settings.SmtpServer = QStringLiteral("localhost");
         console_->open(config);
-        console_->openItem(key);
-        return ConsoleWindow::dialog();
+        return console_->openItem(key);
     }
 
 private slots:
@@ -47,12 +46,37 @@ private slots:
     // What OK in an option dialog stores, or the start of its refusal, which leaves the
     // dialog open; Escape then changes nothing.
     void roundTrip_data() {
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QStringList>("input"); // "box=text" typed; a name alone: clicked
-        QTest::addColumn<QString>("outcome");
-        auto row = [](const char* name, const char* item, const QStringList& input,
-                      const char* outcome) {
-            QTest::newRow(name) << item << input << outcome;
+        QTest::addColumn<Check>("check");
+        // input: "box=text" typed, a name alone clicked; outcome: stored, or the refusal
+        auto row = [this](const char* name, const QString& item, const QStringList& input,
+                          const QString& outcome) {
+            QTest::newRow(name) << Check([=, this] {
+                QWidget* dialog = openItem(item);
+                const QString before = settings(console_->document->configuration().Settings, item);
+                for (const QString& step : input) {
+                    const QString name = step.section(u'=', 0, 0);
+                    if (step.contains(u'='))
+                        ConsoleWindow::type(dialog, name, step.section(u'=', 1));
+                    else if (name.startsWith(u"slide"))
+                        QTest::keyClick(dialog->findChild<QWidget*>(name), Qt::Key_Home);
+                    else
+                        ConsoleWindow::click(dialog, name);
+                }
+                QTest::keyClick(dialog, Qt::Key_Return);
+                const QList<MsgBox::Request>& shown = console_->boxes.shown;
+                if (shown.isEmpty()) {
+                    QVERIFY(!ConsoleWindow::dialog());
+                    QTRY_COMPARE(settings(console_->stored().Settings, item), outcome); // saved
+                    return;
+                }
+                QCOMPARE(shown.size(), 1);
+                QVERIFY2(shown[0].text.startsWith(outcome), qPrintable(shown[0].text));
+                QVERIFY(dialog->isVisible());
+                QTest::keyClick(dialog, Qt::Key_Escape);
+                QVERIFY(!ConsoleWindow::dialog() && console_->window->isEnabled());
+                QVERIFY(!console_->document->isChanged());
+                QCOMPARE(settings(console_->document->configuration().Settings, item), before);
+            });
         };
         row("interval beyond the scroll bar", "D1", {"TimeTxt= 2000 "}, "2000 00000000");
         row("interval 0", "D1", {"TimeTxt=0"}, "You cannot specify");
@@ -69,45 +93,41 @@ private slots:
         row("smtp", "B1", {"Server0= smtp.ex ", "Server3= 587"}, "smtp.ex:587");
         row("smtp port 0", "B1", {"Server3=0"}, "The SMTP port must");
     }
-    void roundTrip() {
-        QFETCH(QString, item);
-        QFETCH(QStringList, input);
-        QFETCH(QString, outcome);
-        QWidget* dialog = openItem(item);
-        const QString before = settings(console_->document->configuration().Settings, item);
-        for (const QString& step : input) {
-            const QString name = step.section(u'=', 0, 0);
-            if (step.contains(u'='))
-                ConsoleWindow::type(dialog, name, step.section(u'=', 1));
-            else if (name.startsWith(u"slide"))
-                QTest::keyClick(dialog->findChild<QWidget*>(name), Qt::Key_Home);
-            else
-                ConsoleWindow::click(dialog, name);
-        }
-        QTest::keyClick(dialog, Qt::Key_Return);
-        const QList<MsgBox::Request>& shown = console_->boxes.shown;
-        if (shown.isEmpty()) {
-            QVERIFY(!ConsoleWindow::dialog());
-            QTRY_COMPARE(settings(console_->stored().Settings, item), outcome); // auto-saved
-            return;
-        }
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].text.startsWith(outcome), qPrintable(shown[0].text));
-        QVERIFY(dialog->isVisible());
-        QTest::keyClick(dialog, Qt::Key_Escape);
-        QVERIFY(!ConsoleWindow::dialog());
-        QVERIFY(console_->window->isEnabled());
-        QVERIFY(!console_->document->isChanged());
-        QCOMPARE(settings(console_->document->configuration().Settings, item), before);
-    }
+    void roundTrip() { RunRow(); }
 
     // The SMTP test never blocks: a refusal fails at once, a silent server after its ten
     // seconds, and Cancel ends it without a word.
     void connectionTest_data() {
-        QTest::addColumn<QByteArrayList>("script"); // replies, and "> " the lines expected
-        QTest::addColumn<int>("icon");              // of the message at the end; -1: none
-        auto row = [](const char* name, const QByteArrayList& script, int icon) {
-            QTest::newRow(name) << script << icon;
+        QTest::addColumn<Check>("check");
+        // script: replies, and "> " the lines expected; icon: of the closing message
+        auto row = [this](const char* name, const QByteArrayList& script, int icon) {
+            QTest::newRow(name) << Check([=, this] {
+                ScriptedServer scripted;
+                for (const QByteArray& line : script)
+                    line.startsWith("> ") ? scripted.expect(line.mid(2)) : scripted.reply(line);
+                const QLatin1String tag(name);
+                quint16 port = scripted.port();
+                if (tag == QLatin1String("no listener")) {
+                    QTcpServer closed; // and closed again at once
+                    closed.listen(QHostAddress::LocalHost);
+                    port = closed.serverPort();
+                }
+                QWidget* dialog = openItem(QStringLiteral("B1"));
+                ConsoleWindow::type(dialog, QStringLiteral("Server3"), QString::number(port));
+                const QDeadlineTimer silence(9 * TickMs, Qt::PreciseTimer);
+                ConsoleWindow::click(dialog, QStringLiteral("cmdVerifySMTP"));
+                QWidget* wait = ConsoleWindow::dialog(QStringLiteral("frmWaitAni"));
+                QVERIFY(wait && !dialog->isEnabled()); // still running
+                if (!icon)
+                    ConsoleWindow::click(wait, QStringLiteral("cmdCancel"));
+                QTRY_VERIFY(dialog->isEnabled() &&
+                            !ConsoleWindow::dialog(QStringLiteral("frmWaitAni")));
+                // Only silence waits its ten seconds (a timer may end up to 5 % early).
+                QCOMPARE(silence.hasExpired(), tag == QLatin1String("silent, times out"));
+                QCOMPARE(console_->boxes.shown.size(), int(icon != 0));
+                QCOMPARE(int(console_->boxes.shown.value(0).icon), icon);
+                QCOMPARE(scripted.mismatches(), QStringList());
+            });
         };
         const int passed = int(MsgBox::Icon::Information), failed = int(MsgBox::Icon::Critical);
         row("passes", {"220-mx.example ESMTP", "220 ready", "> HELO localhost", "250 mx"}, passed);
@@ -115,38 +135,9 @@ private slots:
         row("refuses HELO", {"220 mx.example", "> HELO localhost", "501 who?"}, failed);
         row("no listener", {}, failed);
         row("silent, times out", {}, failed);
-        row("silent, cancelled", {}, -1);
+        row("silent, cancelled", {}, int(MsgBox::Icon::None));
     }
-    void connectionTest() {
-        QFETCH(QByteArrayList, script);
-        QFETCH(int, icon);
-        ScriptedServer scripted;
-        for (const QByteArray& line : script)
-            line.startsWith("> ") ? scripted.expect(line.mid(2)) : scripted.reply(line);
-        const QLatin1String tag(QTest::currentDataTag());
-        quint16 port = scripted.port();
-        if (tag == QLatin1String("no listener")) {
-            QTcpServer closed; // and closed again at once
-            closed.listen(QHostAddress::LocalHost);
-            port = closed.serverPort();
-        }
-        QWidget* dialog = openItem(QStringLiteral("B1"));
-        ConsoleWindow::type(dialog, QStringLiteral("Server3"), QString::number(port));
-        QElapsedTimer clock;
-        clock.start();
-        ConsoleWindow::click(dialog, QStringLiteral("cmdVerifySMTP"));
-        QWidget* wait = ConsoleWindow::dialog(QStringLiteral("frmWaitAni"));
-        QVERIFY(wait && !dialog->isEnabled()); // still running
-        if (icon < 0)
-            ConsoleWindow::click(wait, QStringLiteral("cmdCancel"));
-        QTRY_VERIFY(dialog->isEnabled() && !ConsoleWindow::dialog(QStringLiteral("frmWaitAni")));
-        // Only silence waits its ten seconds (a timer may end up to 5 % early).
-        QCOMPARE(clock.elapsed() >= 9 * TickMs, tag == QLatin1String("silent, times out"));
-        QCOMPARE(console_->boxes.shown.size(), icon < 0 ? 0 : 1);
-        if (icon >= 0)
-            QCOMPARE(int(console_->boxes.shown[0].icon), icon);
-        QCOMPARE(scripted.mismatches(), QStringList());
-    }
+    void connectionTest() { RunRow(); }
 };
 
 QTEST_MAIN(TestOptionDialogs)

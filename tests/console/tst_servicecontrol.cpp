@@ -1,6 +1,6 @@
 #include "ConsoleWindow.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -11,29 +11,40 @@ class TestServiceControl : public QObject {
 
     std::unique_ptr<ConsoleWindow> console_;
 
-    // What the console had done: systemctl's controls, and the service program's runs.
-    [[nodiscard]] QStringList done() const {
-        return console_->systemctl.calls().filter(QRegularExpression("^(start|stop|-)"));
-    }
-
 private slots:
     void init() {
         console_ = std::make_unique<ConsoleWindow>();
-        qputenv("HOLLIMERE_PROGRAM_DIR", QFile::encodeName(console_->dir.path()));
+        qputenv("HOLLIMERE_PROGRAM_DIR", QFile::encodeName(console_->systemctl.dir()));
     }
     void cleanup() { console_.reset(); }
 
     // A service item or Retrieve Mail double-clicked: what is run, and the message at the end.
     void operations_data() {
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QByteArray>("unit"); // `systemctl show` lines; empty: no such unit
-        QTest::addColumn<int>("exitStatus");  // of what is run; -1: no service program there
-        QTest::addColumn<QString>("run");     // empty: nothing
-        QTest::addColumn<int>("icon");        // of the last message
-        QTest::addColumn<QString>("message"); // its start
-        auto row = [](const char* name, const char* item, const QByteArray& unit, int exitStatus,
-                      const char* run, Icon icon, const char* message) {
-            QTest::newRow(name) << item << unit << exitStatus << run << int(icon) << message;
+        QTest::addColumn<Check>("check");
+        // unit: `systemctl show` lines, empty: no such unit; exitStatus -1: no hollisvc there.
+        auto row = [this](const char* name, const QString& item, const QByteArray& unit,
+                          int exitStatus, const QString& run, Icon icon, const QString& message) {
+            QTest::newRow(name) << Check([=, this] {
+                QByteArray units = "pop3_qvl.service enabled\n"; // not ours: names match exactly
+                if (!unit.isEmpty()) {
+                    units += "Pop3_QVL.service enabled\n";
+                    console_->systemctl.answer(QStringLiteral("show"), "LoadState=loaded\n" + unit);
+                }
+                console_->systemctl.answer(QStringLiteral("list-unit-files"), units);
+                for (const char* verb : {"start", "stop", "-install", "-uninstall", "-query"})
+                    console_->systemctl.fail(verb, exitStatus, QStringLiteral("ran ") + verb);
+                if (exitStatus >= 0) // hollisvc: a copy of the stand-in, noting its calls alike
+                    QVERIFY(QFile::copy(console_->systemctl.dir() + "/systemctl",
+                                        console_->systemctl.dir() + "/hollisvc"));
+                console_->open();
+                console_->openItem(item);
+                QTRY_VERIFY(!console_->boxes.shown.isEmpty() &&
+                            !ConsoleWindow::dialog(QStringLiteral("frmWaitAni")));
+                QCOMPARE(console_->boxes.shown.last().text.left(message.size()), message);
+                QCOMPARE(console_->boxes.shown.last().icon, icon);
+                const QRegularExpression done("^(start|stop|-)"); // controls and hollisvc runs
+                QTRY_COMPARE(console_->systemctl.calls().filter(done).join(u'|'), run);
+            });
         };
         const QByteArray stopped = "ActiveState=inactive", running = "ActiveState=active";
         const char *start = "start -- Pop3_QVL.service", *stop = "stop -- Pop3_QVL.service";
@@ -56,47 +67,20 @@ private slots:
         row("query", "D2", running, 0, "-query", info, "Mail has been queried");
         row("query, no program", "D2", running, -1, "", critical, "Service was not located");
     }
-    void operations() {
-        QFETCH(QString, item);
-        QFETCH(QByteArray, unit);
-        QFETCH(int, exitStatus);
-        QFETCH(QString, run);
-        QFETCH(int, icon);
-        QFETCH(QString, message);
-        QByteArray units = "pop3_qvl.service enabled\n"; // not ours: names match exactly
-        if (!unit.isEmpty()) {
-            units += "Pop3_QVL.service enabled\n";
-            console_->systemctl.answer(QStringLiteral("show"), "LoadState=loaded\n" + unit);
-        }
-        console_->systemctl.answer(QStringLiteral("list-unit-files"), units);
-        console_->systemctl.fail(item == u"C1" ? "start" : "stop", exitStatus);
-        if (exitStatus >= 0) { // the stand-in for hollisvc, which notes its arguments as a call
-            QFile program(console_->dir.filePath(QStringLiteral("hollisvc")));
-            QVERIFY(program.open(QIODevice::WriteOnly));
-            program.write(
-                QStringLiteral(
-                    "#!/bin/sh\necho \"$*\" >> \"$(dirname \"$HOLLIMERE_SYSTEMCTL\")/calls\"\n"
-                    "echo ran \"$*\"\nexit %1\n")
-                    .arg(exitStatus)
-                    .toUtf8());
-            QVERIFY(program.setPermissions(program.permissions() | QFile::ExeOwner));
-        }
-        console_->open();
-        console_->openItem(item);
-        QTRY_VERIFY(!console_->boxes.shown.isEmpty() &&
-                    !ConsoleWindow::dialog(QStringLiteral("frmWaitAni")));
-        QCOMPARE(console_->boxes.shown.last().text.left(message.size()), message);
-        QCOMPARE(int(console_->boxes.shown.last().icon), icon);
-        QTRY_COMPARE(done(), run.isEmpty() ? QStringList() : QStringList{run});
-    }
+    void operations() { RunRow(); }
 
     // What systemctl shows read as a service status; a systemctl that fails or hangs is none.
     void status_data() {
-        QTest::addColumn<QByteArray>("shown");
-        QTest::addColumn<int>("exitStatus"); // -1: hangs
-        QTest::addColumn<int>("status");
-        auto row = [](const char* name, const QByteArray& shown, int exitStatus, int status) {
-            QTest::newRow(name) << shown << exitStatus << status;
+        QTest::addColumn<Check>("check");
+        auto row = [this](const char* name, const QByteArray& shown, int exitStatus, int status) {
+            QTest::newRow(name) << Check([=, this] {
+                console_->systemctl.answer("show", shown);
+                exitStatus < 0 ? console_->systemctl.hang("show")
+                               : console_->systemctl.fail("show", exitStatus);
+                const QDeadlineTimer limit(5000);
+                QCOMPARE(SystemdServiceDirectory(1000).serviceStatus("Pop3_QVL"), status);
+                QVERIFY(!limit.hasExpired());
+            });
         };
         const QByteArray loaded = "LoadState=loaded\n";
         row("failed, lines in any order", "ActiveState=failed\r\n" + loaded, 0, 1);
@@ -105,18 +89,7 @@ private slots:
         row("systemctl fails", loaded + "ActiveState=active", 1, 0);
         row("systemctl hangs", loaded + "ActiveState=active", -1, 0);
     }
-    void status() {
-        QFETCH(QByteArray, shown);
-        QFETCH(int, exitStatus);
-        QFETCH(int, status);
-        FakeSystemctl systemctl;
-        systemctl.answer("show", shown);
-        exitStatus < 0 ? systemctl.hang("show") : systemctl.fail("show", exitStatus);
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(SystemdServiceDirectory(1000).serviceStatus(QStringLiteral("Pop3_QVL")), status);
-        QVERIFY(clock.elapsed() < 5000);
-    }
+    void status() { RunRow(); }
 };
 
 QTEST_MAIN(TestServiceControl)

@@ -14,11 +14,6 @@ FakeSystemctl::FakeSystemctl() {
     qputenv("HOLLIMERE_SYSTEMCTL", QFile::encodeName(script));
 }
 
-void FakeSystemctl::fail(const QString& verb, int status, const QString& stderrText) {
-    write("exit." + verb, QByteArray::number(status));
-    write("err." + verb, stderrText.toUtf8());
-}
-
 void FakeSystemctl::write(const QString& name, const QByteArray& bytes) const {
     QFile f(dir_.filePath(name));
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
