@@ -8,6 +8,7 @@
 #include "FakeSystemctl.h"
 #include "FileMod.h"
 #include "ServiceDirectory.h"
+#include "TableRow.h"
 #include "frmManagement.h"
 
 #include <QApplication>
@@ -17,17 +18,7 @@
 #include <QTest>
 #include <QTreeView>
 
-#include <functional>
 #include <memory>
-
-// A table row: its check with the row's data bound in.
-using Check = std::function<void()>;
-Q_DECLARE_METATYPE(Check)
-
-inline void RunRow() {
-    QFETCH(Check, check);
-    check();
-}
 
 struct ConsoleWindow {
     ConsoleWindow() {

@@ -46,13 +46,13 @@ private slots:
     // A change saved by the change watcher or Ctrl+S, or the window closed, maybe over a file
     // another console wrote; a value the file cannot hold stays pending, the window open.
     void saving_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         // pending: the server changed to, empty: nothing; elsewhere: another console wrote
         // "other" meanwhile; how: "auto" is auto-save on and nothing done.
         auto row = [this](const char* name, const QString& pending, bool elsewhere,
                           const QString& how, int answer, const QString& inFile,
                           const QString& inMemory, bool closed) {
-            QTest::newRow(name) << Check([=, this] {
+            QTest::newRow(name) << RowCheck([=, this] {
                 frmManagement& window = console_->open({}, how == u"auto");
                 if (!pending.isEmpty())
                     console_->document->change(
@@ -99,17 +99,17 @@ private slots:
             false);
         row("elsewhere, cancel", mine, true, "Ctrl+S", Cancel, other, mine, false);
     }
-    void saving() { RunRow(); }
+    void saving() { RunCheck(); }
 
     // What Add, Properties and Delete do to the accounts Sup and Sal, and what they refuse.
     void accounts_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         // action: after a click on the account ("edit": two), answering Yes unless No; typed: the
         // six boxes, then G or K to tick; message: its start; stored: afterwards, empty: as before.
         auto row = [this](const char* name, int setup, const QString& action,
                           const QStringList& typed, const QString& message,
                           const QStringList& stored) {
-            QTest::newRow(name) << Check([=, this] {
+            QTest::newRow(name) << RowCheck([=, this] {
                 Configuration config;
                 config.Accounts[0] = {"Sup", "pop", "u", "pw", false, "help", "", false};
                 config.Accounts[1] = {"Sal", "pop", "u", "pw", true, "", "ex.org", false};
@@ -166,7 +166,7 @@ private slots:
         row("nothing selected", Alone, "accountsDelete", none, "Please select", none);
         row("file full", Full, "accountsAdd", none, "No more than 100", none);
     }
-    void accounts() { RunRow(); }
+    void accounts() { RunCheck(); }
 
     // A data file that cannot be read is named, and left exactly as it was.
     void unreadableFileLeftAlone() {

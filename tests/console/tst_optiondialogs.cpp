@@ -46,11 +46,11 @@ private slots:
     // What OK in an option dialog stores, or the start of its refusal, which leaves the
     // dialog open; Escape then changes nothing.
     void roundTrip_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         // input: "box=text" typed, a name alone clicked; outcome: stored, or the refusal
         auto row = [this](const char* name, const QString& item, const QStringList& input,
                           const QString& outcome) {
-            QTest::newRow(name) << Check([=, this] {
+            QTest::newRow(name) << RowCheck([=, this] {
                 QWidget* dialog = openItem(item);
                 const QString before = settings(console_->document->configuration().Settings, item);
                 for (const QString& step : input) {
@@ -93,15 +93,15 @@ private slots:
         row("smtp", "B1", {"Server0= smtp.ex ", "Server3= 587"}, "smtp.ex:587");
         row("smtp port 0", "B1", {"Server3=0"}, "The SMTP port must");
     }
-    void roundTrip() { RunRow(); }
+    void roundTrip() { RunCheck(); }
 
     // The SMTP test never blocks: a refusal fails at once, a silent server after its ten
     // seconds, and Cancel ends it without a word.
     void connectionTest_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         // script: replies, and "> " the lines expected; icon: of the closing message
         auto row = [this](const char* name, const QByteArrayList& script, int icon) {
-            QTest::newRow(name) << Check([=, this] {
+            QTest::newRow(name) << RowCheck([=, this] {
                 ScriptedServer scripted;
                 for (const QByteArray& line : script)
                     line.startsWith("> ") ? scripted.expect(line.mid(2)) : scripted.reply(line);
@@ -137,7 +137,7 @@ private slots:
         row("silent, times out", {}, failed);
         row("silent, cancelled", {}, int(MsgBox::Icon::None));
     }
-    void connectionTest() { RunRow(); }
+    void connectionTest() { RunCheck(); }
 };
 
 QTEST_MAIN(TestOptionDialogs)

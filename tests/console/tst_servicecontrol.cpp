@@ -20,11 +20,11 @@ private slots:
 
     // A service item or Retrieve Mail double-clicked: what is run, and the message at the end.
     void operations_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         // unit: `systemctl show` lines, empty: no such unit; exitStatus -1: no hollisvc there.
         auto row = [this](const char* name, const QString& item, const QByteArray& unit,
                           int exitStatus, const QString& run, Icon icon, const QString& message) {
-            QTest::newRow(name) << Check([=, this] {
+            QTest::newRow(name) << RowCheck([=, this] {
                 QByteArray units = "pop3_qvl.service enabled\n"; // not ours: names match exactly
                 if (!unit.isEmpty()) {
                     units += "Pop3_QVL.service enabled\n";
@@ -67,13 +67,13 @@ private slots:
         row("query", "D2", running, 0, "-query", info, "Mail has been queried");
         row("query, no program", "D2", running, -1, "", critical, "Service was not located");
     }
-    void operations() { RunRow(); }
+    void operations() { RunCheck(); }
 
     // What systemctl shows read as a service status; a systemctl that fails or hangs is none.
     void status_data() {
-        QTest::addColumn<Check>("check");
+        QTest::addColumn<RowCheck>("check");
         auto row = [this](const char* name, const QByteArray& shown, int exitStatus, int status) {
-            QTest::newRow(name) << Check([=, this] {
+            QTest::newRow(name) << RowCheck([=, this] {
                 console_->systemctl.answer("show", shown);
                 exitStatus < 0 ? console_->systemctl.hang("show")
                                : console_->systemctl.fail("show", exitStatus);
@@ -89,7 +89,7 @@ private slots:
         row("systemctl fails", loaded + "ActiveState=active", 1, 0);
         row("systemctl hangs", loaded + "ActiveState=active", -1, 0);
     }
-    void status() { RunRow(); }
+    void status() { RunCheck(); }
 };
 
 QTEST_MAIN(TestServiceControl)

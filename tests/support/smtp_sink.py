@@ -1,11 +1,6 @@
 #!/usr/bin/python3
-"""A real SMTP server on loopback that keeps every message it accepts.
-
-Usage: smtp_sink.py PORT FOLDER SECONDS [MAIL_DELAY]
-Each message becomes FOLDER/N.eml (the data as the client meant it) and FOLDER/N.env
-(the envelope: the sender, then one recipient a line). Ends by itself after SECONDS.
-With MAIL_DELAY, each "mail from:" is answered only after that many seconds: a slow
-server, during whose pause nothing of the next message has been accepted yet.
+"""A real SMTP server on loopback that keeps every message it accepts, as SmtpSinkServer
+(DovecotServer.h) describes. Usage: smtp_sink.py PORT FOLDER SECONDS [MAIL_DELAY]
 """
 import asyncio
 import sys
