@@ -3,6 +3,7 @@
 #include "SecurityMod.h"
 #include "ServiceSettings.h"
 #include "TableRow.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,16 +22,6 @@ namespace {
 
 const QString TestKey = u"QbZxWkTrNmPqLsHvJdFgCyRtUeIoPzBnMxKwVcSbDfGhJkLqWeRtYuIoPzXcVbNm"_s;
 constexpr const char* Fails = "<the load fails>";
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 bool ownerOnly(const QString& path) {
     return QFile::permissions(path) ==
@@ -119,7 +110,7 @@ private slots:
     }
     void sharedTestData() {
         QFETCH(QString, name);
-        const QJsonObject expected = QJsonDocument::fromJson(readAll(name + u".json"_s)).object();
+        const QJsonObject expected = QJsonDocument::fromJson(ReadFile(name + u".json"_s)).object();
         QVERIFY(!expected.isEmpty());
         Configuration loaded;
         loaded.Accounts[200].AccountName = u"left over"_s;
@@ -134,7 +125,7 @@ private slots:
             return bytes.replace(1999 * 128, 314 * 128, QByteArray(314 * 128, '\0'));
         };
         if (name.endsWith(u"typical.ini"))
-            QCOMPARE(withoutMachines(readAll(path())), withoutMachines(readAll(name)));
+            QCOMPARE(withoutMachines(ReadFile(path())), withoutMachines(ReadFile(name)));
         QVERIFY(ownerOnly(path()));
     }
 
@@ -144,7 +135,7 @@ private slots:
             return recordFile({{KeyRecord, SecurityMod::Scramble(key, fixedKey)}});
         };
         row("missing file", QByteArray(), true);
-        row("key record missing", readAll(data("no-key.ini")), true);
+        row("key record missing", ReadFile(data("no-key.ini")), true);
         row("key under another fixed key", keyFile(TestKey.toLatin1(), "*AnOceanOfQuietGlasz*"),
             true);
         row("blank key", keyFile("    ", SecurityMod::FixedKey), true);
@@ -156,17 +147,17 @@ private slots:
     }
     void unusableFile() { RunCheck(); }
     void unusable(QByteArray bytes, bool keyless) {
-        QVERIFY(bytes.isEmpty() || writeAll(path(), bytes));
+        QVERIFY(bytes.isEmpty() || WriteFile(path(), bytes));
         // The service's load fails and leaves the model and the file alone.
         Configuration cfg = sample, again;
         const FileResult result = LoadData(cfg, path(), KeyPolicy::RequireKey);
         QCOMPARE(result.failure, keyless ? FileResult::Failure::NoKey : FileResult::Failure::Error);
         QVERIFY(!result.error.isEmpty() && cfg == sample);
         QCOMPARE(QFile::exists(path()), !bytes.isEmpty());
-        QCOMPARE(readAll(path()), bytes);
+        QCOMPARE(ReadFile(path()), bytes);
         // The console makes a key for a key-less file and stores it for good.
         QCOMPARE(bool(LoadData(cfg, path(), KeyPolicy::MakeNewKey)), keyless);
-        QCOMPARE(readAll(path()) == bytes, !keyless);
+        QCOMPARE(ReadFile(path()) == bytes, !keyless);
         if (!keyless)
             return;
         QVERIFY2(QRegularExpression(uR"(^[B-Zb-z]{64}$)"_s).match(cfg.Settings.FileKey).hasMatch(),
@@ -203,8 +194,8 @@ private slots:
     void readRules() { RunCheck(); }
     void readRule(int record, QString field, QByteArray stored, QString expected) {
         // Record 998 under another key: it takes its default.
-        QVERIFY(writeAll(path(), keyedFile({{1, "Account"}, {record, stored}},
-                                           {{998, SecurityMod::Scramble("99", "OtherKey")}})));
+        QVERIFY(WriteFile(path(), keyedFile({{1, "Account"}, {record, stored}},
+                                            {{998, SecurityMod::Scramble("99", "OtherKey")}})));
         Configuration cfg;
         const FileResult result = LoadData(cfg, path(), KeyPolicy::RequireKey);
         if (expected == QLatin1String(Fails)) {
@@ -243,7 +234,7 @@ private slots:
         QCOMPARE(loaded.Settings, want.Settings);
         QVERIFY(loaded == want);
         // The console's block is written all the same, an incomplete account is not.
-        const QByteArray bytes = readAll(path());
+        const QByteArray bytes = ReadFile(path());
         QVERIFY(bytes[(2000 + 3 * MachineStep - 1) * 128] != '\0' && bytes[128] == '\0');
         QCOMPARE(bytes.size(), 2840 * 128); // nothing of the second block
     }
@@ -264,7 +255,7 @@ private slots:
         QVERIFY2(found.isEmpty() == typed.isEmpty() && found.contains(typed), qPrintable(found));
         QVERIFY(SaveData(sample, path()));
         QVERIFY(QFile::setPermissions(path(), QFile::permissions(path()) | QFile::ReadOther));
-        const QByteArray before = readAll(path());
+        const QByteArray before = ReadFile(path());
         Configuration cfg = sample, loaded;
         cfg.Accounts[1].Password = value;
         const FileResult result = SaveData(cfg, path());
@@ -276,7 +267,7 @@ private slots:
         } else {
             QVERIFY2(result.error.contains(u"Password") && result.error.contains(saved),
                      qPrintable(result.error));
-            QCOMPARE(readAll(path()), before);
+            QCOMPARE(ReadFile(path()), before);
             QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
         }
         cfg.Settings.FileKey = u"  "_s;

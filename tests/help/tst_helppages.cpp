@@ -1,4 +1,5 @@
 #include "EventTable.h"
+#include "TestFiles.h"
 #include "modHelp.h"
 
 #include <QDirIterator>
@@ -16,8 +17,7 @@ QString helpPath(const QString& name) {
 }
 
 QString readText(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return QString::fromUtf8(ReadFile(path));
 }
 
 // Every href and src of a page.

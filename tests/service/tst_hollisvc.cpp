@@ -1,6 +1,7 @@
 #include "FakeSystemctl.h"
 #include "FileMod.h"
 #include "LoopbackSite.h"
+#include "TestFiles.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -33,10 +34,7 @@ class TestHollisvc : public QObject {
     QString eventLog() const { return dir.filePath(QStringLiteral("events.log")); }
 
     // The event log so far: a line an entry, its fields split by tabs.
-    QByteArray events() const {
-        QFile f(eventLog());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray events() const { return ReadFile(eventLog()); }
 
 private slots:
     void cleanup() {

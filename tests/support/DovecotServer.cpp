@@ -1,4 +1,5 @@
 #include "DovecotServer.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,16 +16,6 @@ namespace {
 
 // Long enough for the slowest benchmark; the owner stops them sooner.
 const QString Lifetime = u"1800"_s;
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 quint16 FreePort() {
     QTcpServer probe;
@@ -91,7 +82,7 @@ void DovecotServer::makeMaildir(const QString& user) const {
 void DovecotServer::deposit(const QString& user, const QByteArray& message) {
     const QString file = folder_ + u"/mail/%1/Maildir/new/%2.test"_s.arg(user).arg(++deposited_);
     QDir().mkpath(QFileInfo(file).path());
-    Write(file, message);
+    WriteFile(file, message);
     makeMaildir(user);
 }
 
@@ -127,33 +118,33 @@ QString DovecotServer::start(const QList<User>& users, const std::optional<Tls>&
                        .arg(tls->certificate, tls->key);
     }
     const QString conf = folder_ + u"/dovecot.conf"_s;
-    if (!Write(folder_ + u"/users"_s, passwords) || !QDir().mkpath(folder_ + u"/state"_s) ||
-        !Write(conf, QStringLiteral(
-                         "base_dir = %1/run\n"
-                         "state_dir = %1/state\n"
-                         "log_path = %1/dovecot.log\n"
-                         "protocols = pop3\n"
-                         "listen = %2\n"
-                         "%3"
-                         "default_login_user = dovenull\n"
-                         "default_internal_user = dovecot\n"
-                         "default_internal_group = dovecot\n"
-                         "service pop3-login {\n%4  chroot =\n}\n"
-                         "service anvil {\n  chroot =\n}\n"
-                         "service imap-login {\n  chroot =\n}\n"
-                         "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/users\n}\n"
-                         "userdb {\n  driver = static\n"
-                         "  args = uid=nobody gid=nogroup home=%1/mail/%u\n}\n"
-                         "mail_location = maildir:%1/mail/%u/Maildir\n")
-                         .arg(folder_, address, security, listeners)
-                         .toUtf8()))
+    if (!WriteFile(folder_ + u"/users"_s, passwords) || !QDir().mkpath(folder_ + u"/state"_s) ||
+        !WriteFile(conf, QStringLiteral(
+                             "base_dir = %1/run\n"
+                             "state_dir = %1/state\n"
+                             "log_path = %1/dovecot.log\n"
+                             "protocols = pop3\n"
+                             "listen = %2\n"
+                             "%3"
+                             "default_login_user = dovenull\n"
+                             "default_internal_user = dovecot\n"
+                             "default_internal_group = dovecot\n"
+                             "service pop3-login {\n%4  chroot =\n}\n"
+                             "service anvil {\n  chroot =\n}\n"
+                             "service imap-login {\n  chroot =\n}\n"
+                             "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN %1/users\n}\n"
+                             "userdb {\n  driver = static\n"
+                             "  args = uid=nobody gid=nogroup home=%1/mail/%u\n}\n"
+                             "mail_location = maildir:%1/mail/%u/Maildir\n")
+                             .arg(folder_, address, security, listeners)
+                             .toUtf8()))
         return u"cannot write Dovecot's files in "_s + folder_;
     process_.start(u"timeout"_s, {Lifetime, u"/usr/sbin/dovecot"_s, u"-F"_s, u"-c"_s, conf});
     return StartedOn(process_, port_, QHostAddress(address));
 }
 
 QByteArray DovecotServer::log() const {
-    return Read(folder_ + u"/dovecot.log"_s);
+    return ReadFile(folder_ + u"/dovecot.log"_s);
 }
 
 QString SmtpSinkServer::start(double mailDelaySeconds) {
@@ -166,11 +157,11 @@ QString SmtpSinkServer::start(double mailDelaySeconds) {
 }
 
 QByteArray SmtpSinkServer::message(int n) const {
-    return Read(folder_ + u"/%1.eml"_s.arg(n));
+    return ReadFile(folder_ + u"/%1.eml"_s.arg(n));
 }
 
 QByteArray SmtpSinkServer::envelope(int n) const {
-    return Read(folder_ + u"/%1.env"_s.arg(n));
+    return ReadFile(folder_ + u"/%1.env"_s.arg(n));
 }
 
 int SmtpSinkServer::count() const {
@@ -184,7 +175,7 @@ QByteArray RunQuery(const QString& hollisvc, const QString& eventLog,
     svc.start(hollisvc, {u"-query"_s});
     if (!svc.waitForFinished(60000) || svc.exitCode() != 0)
         return "hollisvc -query did not end well: " + svc.readAll();
-    return Read(eventLog);
+    return ReadFile(eventLog);
 }
 
 void OpenToOthers(const QString& folder) {
